@@ -1,0 +1,27 @@
+# Debian packages the console needs to build, test and run; sourced by ./test and ./run.
+TARN_PACKAGES=(
+    cmake ninja-build g++ pkg-config
+    libusb-1.0-0-dev libpugixml-dev qt6-base-dev fonts-dejavu-core
+    libgtest-dev libgmock-dev libbenchmark-dev
+)
+
+# Installs only the packages that are not installed yet, and says what it does either way.
+ensure_packages() {
+    local missing=() p
+    for p in "${TARN_PACKAGES[@]}"; do
+        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$p")
+        fi
+    done
+    if [ ${#missing[@]} -eq 0 ]; then
+        echo "==> All required packages are installed"
+        return 0
+    fi
+    local sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        sudo=(sudo)
+    fi
+    echo "==> Installing missing packages: ${missing[*]}"
+    "${sudo[@]}" apt-get update -q
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
