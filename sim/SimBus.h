@@ -163,6 +163,7 @@ public:
     std::vector<std::shared_ptr<SimDevice>> devices() const;
 
     // Removes every device, queued reply, scripted fault and record. Tests call it first.
+    // Recording is switched back on; contexts still alive stay alive.
     void reset();
 
     // The next libusb_init fails with `code` and yields no context.
