@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <locale>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// Text forms of the configuration file's values. White space here means the ASCII set
+// tab, line feed, vertical tab, form feed, carriage return and space.
+namespace Corvane {
+
+bool isSpaceChar(char c);
+std::string_view trimXmlSpace(std::string_view text);
+bool isBlank(std::string_view text);
+
+const char* flagText(bool value);
+// Case-insensitive "true" or "false", surrounding white space ignored.
+std::optional<bool> parseFlag(std::string_view text);
+
+// Plain decimal 0 to max, surrounding white space and a leading sign allowed ("-0" is 0).
+std::optional<std::uint32_t> parseUnsigned(std::string_view text, std::uint32_t max);
+
+// General format, up to 15 significant digits, never grouped, with the locale's decimal
+// separator: 7.5, 30, 1130, 1E+15, 1E-05. Not-a-number and infinities are written as words that
+// parseNumber takes back, so no value is lost in a round trip.
+std::string formatNumber(double value, const std::locale& locale);
+
+// The locale's decimal separator; its group separator is accepted between digits of the
+// integer part when the locale groups at all (the classic locale does not). An optional sign and
+// an exponent are allowed; values beyond the range of a double become infinity or zero.
+std::optional<double> parseNumber(std::string_view text, const std::locale& locale);
+
+} // namespace Corvane
