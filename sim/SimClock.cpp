@@ -1,0 +1,7 @@
+#include "SimClock.h"
+
+namespace sim {
+
+SimClock::~SimClock() = default;
+
+} // namespace sim
