@@ -1,0 +1,65 @@
+#pragma once
+
+// Telemetry as the console uses it: the unit's raw blocks converted to engineering units.
+
+#include <array>
+#include <cstdint>
+
+namespace tarn {
+
+struct PowerF32 {
+    float battery = 0;               // V
+    std::array<float, 3> ignition{}; // V, inputs 1-3
+    float aux1 = 0;                  // raw / 1000, not shown
+    float aux2 = 0;                  // raw / 1000, not shown
+    float total_current = 0;         // A, signed
+    std::array<float, 12> current{}; // A, signed, relay channels 0-11
+};
+static_assert(sizeof(PowerF32) == 19 * sizeof(float));
+
+struct ChannelFeedback {
+    bool bit0 = false;
+    bool bit1 = false;
+    bool bit2 = false;
+    bool bit3 = false;
+    uint8_t relay_state = 0; // RelayState code, 0-15
+};
+
+struct InverterFeedback {
+    bool bit0 = false;
+    bool on = false;
+    bool over_load = false;
+    bool over_temp = false;
+};
+
+struct StatusF32 {
+    struct BluetoothFeedback {
+        bool present = false;
+        bool connected = false;
+        bool enabled = false;
+        bool searching = false;
+    };
+
+    uint8_t mode = 0;
+    uint8_t aux_state = 0;
+    std::array<ChannelFeedback, 12> channel{};
+    InverterFeedback inverter{};
+    BluetoothFeedback bluetooth{};
+    uint8_t aux_bits : 2 = 0;
+};
+
+struct TempF32 {
+    std::array<float, 3> internal{}; // °C, sensors 1-3
+    std::array<float, 4> external{}; // °C, sensors 1-4
+};
+static_assert(sizeof(TempF32) == 7 * sizeof(float));
+
+// The caller's view of the last reads: each pointer is set once a read has converted that
+// block, and then points at the process-wide block (which later reads keep up to date).
+struct DataStreamFeedback {
+    const PowerF32* power = nullptr;
+    const StatusF32* status = nullptr;
+    const TempF32* temp = nullptr;
+};
+
+} // namespace tarn
