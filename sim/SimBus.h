@@ -138,18 +138,19 @@ enum class Call {
 // One libusb call as the bus saw it.
 struct CallRecord {
     Call call = Call::Init;
-    const libusb_context* context = nullptr; // Init (the context made), Exit, SetOption, GetDeviceList
-    int device = -1;                         // SimDevice::id() concerned, -1 when none
-    int interface = -1;                      // claim, release and kernel-driver calls
-    int option = -1;                         // SetOption: the option
-    int value = -1;                          // SetOption: its integer argument
-    uint8_t endpoint = 0;                    // transfers: full endpoint address
-    std::vector<uint8_t> data;               // transfers: OUT bytes offered, IN bytes delivered
-    int length = 0;                          // transfers: requested length
-    unsigned timeout = 0;                    // transfers
-    int result = 0;                          // the value returned (the count for GetDeviceList)
-    int transferred = 0;                     // transfers: the count reported
-    bool unref = false;                      // FreeDeviceList: the unref argument
+    const libusb_context* context =
+        nullptr;               // Init (the context made), Exit, SetOption, GetDeviceList
+    int device = -1;           // SimDevice::id() concerned, -1 when none
+    int interface = -1;        // claim, release and kernel-driver calls
+    int option = -1;           // SetOption: the option
+    int value = -1;            // SetOption: its integer argument
+    uint8_t endpoint = 0;      // transfers: full endpoint address
+    std::vector<uint8_t> data; // transfers: OUT bytes offered, IN bytes delivered
+    int length = 0;            // transfers: requested length
+    unsigned timeout = 0;      // transfers
+    int result = 0;            // the value returned (the count for GetDeviceList)
+    int transferred = 0;       // transfers: the count reported
+    bool unref = false;        // FreeDeviceList: the unref argument
 };
 
 class SimBus {
@@ -157,8 +158,8 @@ public:
     static SimBus& instance();
 
     // Attaches a device. Address 0 takes the next free address on that bus.
-    std::shared_ptr<SimDevice> attach(uint16_t vid, uint16_t pid, uint8_t bus = 1,
-                                      uint8_t port = 1, uint8_t address = 0);
+    std::shared_ptr<SimDevice> attach(uint16_t vid, uint16_t pid, uint8_t bus = 1, uint8_t port = 1,
+                                      uint8_t address = 0);
     // Devices currently on the bus, in enumeration order (the order they were attached).
     std::vector<std::shared_ptr<SimDevice>> devices() const;
 
