@@ -6,11 +6,12 @@
 
 namespace MarlinIPAddressControlLib {
 
-// Raised by IPAddressControl when one of its fields has a new text.
-class FieldChangedEventArgs {
+// A field index and a text: what the field and container notifications about a field's text
+// carry.
+class FieldTextEventArgs {
 public:
-    FieldChangedEventArgs() = default;
-    FieldChangedEventArgs(int fieldIndex, QString text)
+    FieldTextEventArgs() = default;
+    FieldTextEventArgs(int fieldIndex, QString text)
         : _fieldIndex(fieldIndex)
         , _text(std::move(text)) {}
 
@@ -22,6 +23,12 @@ public:
 private:
     int _fieldIndex = -1;
     QString _text;
+};
+
+// Raised by IPAddressControl when one of its fields has a new text.
+class FieldChangedEventArgs : public FieldTextEventArgs {
+public:
+    using FieldTextEventArgs::FieldTextEventArgs;
 };
 
 } // namespace MarlinIPAddressControlLib

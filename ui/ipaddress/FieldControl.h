@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FieldChangedEventArgs.h"
+
 #include <QClipboard>
 #include <QLineEdit>
 #include <QSize>
@@ -50,37 +52,16 @@ public:
         FieldControl::Selection _selection = FieldControl::Selection::None;
     };
 
-    // Shared shape of PasteEventArgs and TextChangedEventArgs: a field index and a text.
-    class PasteEventArgs {
+    // The pasted text that is not plain digits, handed to the container to parse whole.
+    class PasteEventArgs : public FieldTextEventArgs {
     public:
-        PasteEventArgs() = default;
-        PasteEventArgs(int fieldIndex, QString text)
-            : _fieldIndex(fieldIndex)
-            , _text(std::move(text)) {}
-        int FieldIndex() const { return _fieldIndex; }
-        void SetFieldIndex(int fieldIndex) { _fieldIndex = fieldIndex; }
-        const QString& Text() const { return _text; }
-        void SetText(const QString& text) { _text = text; }
-
-    private:
-        int _fieldIndex = -1;
-        QString _text;
+        using FieldTextEventArgs::FieldTextEventArgs;
     };
 
-    class TextChangedEventArgs {
+    // The field's text after normalisation.
+    class TextChangedEventArgs : public FieldTextEventArgs {
     public:
-        TextChangedEventArgs() = default;
-        TextChangedEventArgs(int fieldIndex, QString text)
-            : _fieldIndex(fieldIndex)
-            , _text(std::move(text)) {}
-        int FieldIndex() const { return _fieldIndex; }
-        void SetFieldIndex(int fieldIndex) { _fieldIndex = fieldIndex; }
-        const QString& Text() const { return _text; }
-        void SetText(const QString& text) { _text = text; }
-
-    private:
-        int _fieldIndex = -1;
-        QString _text;
+        using FieldTextEventArgs::FieldTextEventArgs;
     };
 
     // Callables that fit the matching signals, for callers that keep handlers as values.
