@@ -155,3 +155,36 @@ TEST(ConfigWellFormed, PositionsInOtherEncodingsCountCharacters) {
     EXPECT_EQ(e.position()->column, 6u);
     EXPECT_EQ(e.position()->offset, 2u + 2u * 18u);
 }
+
+TEST(ConfigWellFormed, DocumentTypeDeclarationsFollowTheirGrammar) {
+    const std::pair<const char*, bool> cases[] = {
+        {"<!ELEMENT a ((b, c?)+ | d*)*>", true},
+        {"<!ELEMENT a (#PCDATA)*><!ELEMENT b (#PCDATA | c | d)*><!ELEMENT e EMPTY>", true},
+        {"<!ATTLIST a b NOTATION (n | m) #IMPLIED c (x|y-z|1) '1' d IDREFS #REQUIRED>", true},
+        {"<!ENTITY e SYSTEM 'x' NDATA n><!ENTITY % p PUBLIC '-//p' \"p.ent\"><!ENTITY f \"&g;\">",
+         true},
+        {"<!NOTATION n PUBLIC '-//n'><!NOTATION m PUBLIC '-//m' 'm.exe'>", true},
+        {"<!ELEMENT a (b | c, d)>", false},    // one group mixes '|' and ','
+        {"<!ELEMENT a (#PCDATA | b)>", false}, // mixed content with names needs ')*'
+        {"<!ELEMENT a ((b)>", false},
+        {"<!ELEMENT a EMPTYISH>", false},
+        {"<!ATTLIST a b BOGUS #IMPLIED>", false},
+        {"<!ATTLIST a b CDATA 'x<y'>", false},
+        {"<!ATTLIST a b CDATA '&undeclared;'>", false},
+        {"<!ENTITY e \"%p;\">", false}, // parameter entity inside a declaration
+        {"<!ENTITY e 'unclosed>", false},
+        {"<!NOTATION n>", false},
+        {"<!ENTITY e PUBLIC 'bad{char' 'e.ent'>", false},
+        {"<!ELEMENT a ANY", false},
+        {"<!UNKNOWN a>", false},
+    };
+    for (const auto& [subset, wellFormed] : cases) {
+        const std::string document =
+            std::string("<!DOCTYPE TarnConfig [") + subset + "]>" + inRoot("<PIN>1</PIN>");
+        if (wellFormed) {
+            EXPECT_EQ(readXml(document).getPin(), "1") << subset;
+        } else {
+            expectRefused(document);
+        }
+    }
+}
