@@ -164,9 +164,11 @@ const std::array<Command, 27> kCommands = {
             [&] { return d.setChannelName(channel, std::string(name.begin(), name.end())); });
     },
     [](TarnUsb& d, FuzzInput& a) {
+        const Bytes raw = a.take(sizeof(tarn::CanMsgConfig));
         tarn::CanMsgConfig buttons;
-        const Bytes raw = a.take(sizeof buttons);
-        std::memcpy(&buttons, raw.data(), raw.size());
+        if (!raw.empty()) {
+            std::memcpy(&buttons, raw.data(), raw.size());
+        }
         return plain([&] { return d.setButtonConfig(buttons); });
     },
     [](TarnUsb& d, FuzzInput& a) { return plain([&] { return d.setMode(a.byte()); }); },

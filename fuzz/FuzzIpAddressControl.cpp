@@ -6,9 +6,9 @@
 // - every field is blank or a plain decimal of at most three digits within its upper limit,
 //   and Text, ToString and GetAddressBytes all say the same four fields;
 // - writing Text with what Text reads changes nothing;
-// - pasting or dropping text that is not plain digits sets the whole address exactly as writing
-//   Text with it would (on a control with the same ranges), unless the control is read-only,
-//   when nothing changes.
+// - pasting text that is not plain digits, or dropping any text, sets the whole address exactly
+//   as writing Text with it would (on a control with the same ranges), unless the control is
+//   read-only, when nothing changes.
 
 #include "FuzzInput.h"
 #include "IPAddressControl.h"
@@ -115,14 +115,21 @@ bool plainDigits(const QString& text) {
                        [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
 }
 
-// Non-digit text handed over by paste or drop must land as Text would.
-void checkWholeAddress(Subject& s, const QString& before, const QString& handed, bool readOnly,
-                       const Ranges& ranges) {
-    if (readOnly || handed.isEmpty()) {
+// Pasted text that is not plain digits lands as writing Text with it would; a read-only
+// control or an empty clipboard takes nothing.
+void checkPaste(Subject& s, const QString& before, const QString& pasted, bool readOnly,
+                const Ranges& ranges) {
+    if (readOnly || pasted.isEmpty()) {
         FUZZ_CHECK(s.control().Text() == before);
-    } else if (!plainDigits(handed)) {
-        FUZZ_CHECK(s.control().Text() == writtenAsText(handed, ranges));
+    } else if (!plainDigits(pasted)) {
+        FUZZ_CHECK(s.control().Text() == writtenAsText(pasted, ranges));
     }
+}
+
+// Dropped text, digits or not, always sets the whole address (unless the control is read-only).
+void checkDrop(Subject& s, const QString& before, const QString& dropped, bool readOnly,
+               const Ranges& ranges) {
+    FUZZ_CHECK(s.control().Text() == (readOnly ? before : writtenAsText(dropped, ranges)));
 }
 
 void drop(IPAddressControl& control, const QString& text) {
@@ -165,13 +172,13 @@ void step(Subject& s, Ranges& ranges, bool& readOnly, fuzz::FuzzInput& in) {
         const QString text = textFrom(in);
         QGuiApplication::clipboard()->setText(text);
         QTest::keyClick(&s.field(i), Qt::Key_V, Qt::ControlModifier);
-        checkWholeAddress(s, before, text, readOnly, ranges);
+        checkPaste(s, before, text, readOnly, ranges);
         break;
     }
     case 2: {
         const QString text = textFrom(in);
         drop(s.control(), text);
-        checkWholeAddress(s, before, text, readOnly, ranges);
+        checkDrop(s, before, text, readOnly, ranges);
         break;
     }
     case 3: {
