@@ -109,7 +109,9 @@ void UsbDevice::listDevices(uint16_t vid, uint16_t pid, std::vector<uint32_t>& l
 
 bool UsbDevice::open(const std::vector<UsbIds>& ids, uint8_t mi, uint32_t location) {
     closeDevice();
+    openError_ = LIBUSB_ERROR_NOT_FOUND;
     if (!ctx_) {
+        openError_ = LIBUSB_ERROR_OTHER;
         return false;
     }
     const uint8_t wantBus = busFromLocation(location);
@@ -133,7 +135,9 @@ bool UsbDevice::open(const std::vector<UsbIds>& ids, uint8_t mi, uint32_t locati
             return false;
         }
         libusb_device_handle* raw = nullptr;
-        if (libusb_open(device, &raw) != LIBUSB_SUCCESS || raw == nullptr) {
+        const int opened = libusb_open(device, &raw);
+        if (opened != LIBUSB_SUCCESS || raw == nullptr) {
+            openError_ = opened != LIBUSB_SUCCESS ? opened : LIBUSB_ERROR_OTHER;
             return false;
         }
         HandlePtr handle(raw);
@@ -141,13 +145,16 @@ bool UsbDevice::open(const std::vector<UsbIds>& ids, uint8_t mi, uint32_t locati
             // Whether the detach works shows in the claim that follows.
             libusb_detach_kernel_driver(handle.get(), mi);
         }
-        if (libusb_claim_interface(handle.get(), mi) != LIBUSB_SUCCESS) {
+        const int claimed = libusb_claim_interface(handle.get(), mi);
+        if (claimed != LIBUSB_SUCCESS) {
+            openError_ = claimed;
             return false; // the handle closes here; try the next device
         }
         location_ = locationFromBusPortAddr(bus, port, addr);
         interface_ = mi;
         handle_ = std::move(handle);
         open_ = true;
+        openError_ = LIBUSB_SUCCESS;
         return true;
     });
     return open_;

@@ -39,6 +39,11 @@ public:
     void close();
     void closeDevice();
     bool isOpen() const { return open_; }
+    // Why the last open() failed, as a libusb code: LIBUSB_ERROR_NOT_FOUND when no acceptable
+    // device was listed, otherwise the result of the last libusb_open or libusb_claim_interface
+    // that failed (LIBUSB_ERROR_ACCESS: no permission; LIBUSB_ERROR_BUSY: another program holds
+    // the interface). LIBUSB_SUCCESS after an open that worked, and before any open.
+    int openError() const { return openError_; }
     uint32_t location() const { return location_; }
 
     // Endpoint numbers come without a direction bit. Writes succeed only when every byte was
@@ -73,6 +78,7 @@ private:
                  int& transferred);
 
     bool open_ = false;
+    int openError_ = LIBUSB_SUCCESS;
     uint32_t location_ = 0;
     uint8_t interface_ = 0; // the interface claimed by the last open
     // Declared before handle_ so that a handle is always closed before its context ends.

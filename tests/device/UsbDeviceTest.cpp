@@ -81,6 +81,32 @@ TEST_F(UsbDeviceTest, SkipsDevicesThatCannotBeReadOpenedOrClaimed) {
     EXPECT_TRUE(good->claimed(0));     // after its kernel driver was detached
 }
 
+// A tool that cannot open the unit has to tell the user why: absent, forbidden, or taken.
+TEST_F(UsbDeviceTest, OpenErrorSaysWhyTheLastOpenFailed) {
+    struct Case {
+        int openResult;
+        int claimResult;
+        int expected;
+    };
+    const std::array<Case, 4> cases{{
+        {LIBUSB_SUCCESS, LIBUSB_SUCCESS, LIBUSB_SUCCESS},
+        {LIBUSB_ERROR_ACCESS, LIBUSB_SUCCESS, LIBUSB_ERROR_ACCESS},
+        {LIBUSB_SUCCESS, LIBUSB_ERROR_BUSY, LIBUSB_ERROR_BUSY},
+        {LIBUSB_ERROR_IO, LIBUSB_SUCCESS, LIBUSB_ERROR_IO},
+    }};
+    for (const auto& c : cases) {
+        bus().reset();
+        UsbDevice usb;
+        EXPECT_FALSE(usb.open(kV, kP, 0, 0));
+        EXPECT_EQ(usb.openError(), LIBUSB_ERROR_NOT_FOUND);
+        const auto dev = bus().attach(kV, kP, 1, 1, 1);
+        dev->setOpenResult(c.openResult);
+        dev->setClaimResult(c.claimResult);
+        EXPECT_EQ(usb.open(kV, kP, 0, 0), c.expected == LIBUSB_SUCCESS);
+        EXPECT_EQ(usb.openError(), c.expected) << c.openResult << " " << c.claimResult;
+    }
+}
+
 TEST_F(UsbDeviceTest, ReopeningClosesTheCurrentDeviceFirst) {
     const auto dev = bus().attach(kV, kP, 1, 1, 1);
     UsbDevice usb;

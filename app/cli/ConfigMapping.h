@@ -1,0 +1,21 @@
+#pragma once
+
+#include "TarnConfig.h"
+#include "UnitState.h"
+
+#include <locale>
+#include <string>
+#include <vector>
+
+// Between the unit's configuration and the configuration file: the same items the window's
+// save and load move, in the same file format.
+namespace Corvane::cli {
+
+// The file image of what was read from the unit. A section that could not be read is left out
+// and named in `leftOut`. A channel is written only when its name, its fuse settings and the
+// channel groups were all read: the file has no way to say "unknown" for one of them (an empty
+// "Fuse" loads as 0 A, an empty "Group" as false, a missing "Name" as the empty name).
+TarnConfig toConfig(const UnitState& state, const std::locale& locale,
+                    std::vector<std::string>& leftOut);
+
+} // namespace Corvane::cli

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "TarnInterface.h"
+
+#include <chrono>
+#include <functional>
+#include <locale>
+#include <ostream>
+
+namespace Corvane::cli {
+
+// What a command runs against: the unit, the terminal, the user's locale and a clock.
+struct Session {
+    tarn::TarnInterface& dev;
+    std::ostream& out;
+    std::ostream& err;
+    // Numbers in configuration files and on screen (not in CSV), as in the window.
+    std::locale locale;
+    // Monotonic time for the watch lines.
+    std::function<std::chrono::nanoseconds()> clock;
+};
+
+} // namespace Corvane::cli

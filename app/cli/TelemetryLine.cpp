@@ -1,0 +1,131 @@
+#include "TelemetryLine.h"
+
+#include "Packets.h"
+
+#include <iomanip>
+#include <sstream>
+#include <vector>
+
+namespace Corvane::cli {
+namespace {
+
+constexpr unsigned kChannels = 12;
+
+std::string fixed(double value, int decimals, const std::locale& locale) {
+    std::ostringstream s;
+    s.imbue(locale);
+    s << std::fixed << std::setprecision(decimals) << value;
+    return s.str();
+}
+
+// Collects fields, each blank until its block has come.
+class Fields {
+public:
+    explicit Fields(const std::locale& locale)
+        : locale_(locale) {}
+    void number(bool known, double value, int decimals) {
+        fields_.push_back(known ? fixed(value, decimals, locale_) : "");
+    }
+    void text(bool known, std::string value) { fields_.push_back(known ? std::move(value) : ""); }
+    const std::vector<std::string>& all() const { return fields_; }
+
+private:
+    const std::locale& locale_;
+    std::vector<std::string> fields_;
+};
+
+// Every field of a line in CSV column order (see csvHeader).
+std::vector<std::string> fieldsOf(double seconds, const tarn::DataStreamFeedback& b,
+                                  const std::locale& locale, int currentDecimals,
+                                  int tempDecimals) {
+    Fields f(locale);
+    const tarn::PowerF32* p = b.power;
+    const tarn::StatusF32* st = b.status;
+    const tarn::TempF32* t = b.temp;
+    f.number(true, seconds, 3);
+    f.number(p != nullptr, p ? p->total_current : 0, currentDecimals);
+    f.number(p != nullptr, p ? p->battery : 0, currentDecimals);
+    for (unsigned i = 0; i < 3; ++i) {
+        f.number(p != nullptr, p ? p->ignition[i] : 0, currentDecimals);
+    }
+    for (unsigned ch = 0; ch < kChannels; ++ch) {
+        f.number(p != nullptr, p ? p->current[ch] : 0, currentDecimals);
+        f.text(st != nullptr,
+               st ? std::string(tarn::relayStateText(st->channel[ch].relay_state)) : "");
+    }
+    f.text(st != nullptr, st ? inverterText(st->inverter) : "");
+    for (unsigned i = 0; i < 3; ++i) {
+        f.number(t != nullptr, t ? t->internal[i] : 0, tempDecimals);
+    }
+    for (unsigned i = 0; i < 4; ++i) {
+        f.number(t != nullptr, t ? t->external[i] : 0, tempDecimals);
+    }
+    f.text(st != nullptr, st ? modeText(st->mode) : "");
+    f.text(st != nullptr, st ? bluetoothText(st->bluetooth) : "");
+    return f.all();
+}
+
+std::string orDash(const std::string& field) {
+    return field.empty() ? "-" : field;
+}
+
+} // namespace
+
+std::string csvHeader() {
+    std::string h = "time_s,total_current_a,battery_v,ignition1_v,ignition2_v,ignition3_v";
+    for (unsigned ch = 1; ch <= kChannels; ++ch) {
+        h += ",ch" + std::to_string(ch) + "_a,ch" + std::to_string(ch) + "_state";
+    }
+    h += ",inverter,internal1_c,internal2_c,internal3_c";
+    h += ",external1_c,external2_c,external3_c,external4_c,mode,bluetooth";
+    return h;
+}
+
+std::string csvLine(double seconds, const tarn::DataStreamFeedback& blocks) {
+    // Currents and voltages come in mA and mV: three decimals keep every value exact.
+    const std::vector<std::string> fields = fieldsOf(seconds, blocks, std::locale::classic(), 3, 2);
+    std::string line;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        line += (i == 0 ? "" : ",") + fields[i];
+    }
+    return line;
+}
+
+std::string textLine(double seconds, const tarn::DataStreamFeedback& blocks,
+                     const std::locale& locale) {
+    const std::vector<std::string> f = fieldsOf(seconds, blocks, locale, 2, 1);
+    std::string line = f[0] + " s | total " + orDash(f[1]) + " A | battery " + orDash(f[2]) +
+                       " V | ignition " + orDash(f[3]) + " " + orDash(f[4]) + " " + orDash(f[5]) +
+                       " V |";
+    std::size_t i = 6;
+    for (unsigned ch = 1; ch <= kChannels; ++ch, i += 2) {
+        line += " " + std::to_string(ch) + ": " + orDash(f[i]) + " A " + orDash(f[i + 1]) + " ";
+    }
+    line += "| inverter " + orDash(f[i]) + " | internal " + orDash(f[i + 1]) + " " +
+            orDash(f[i + 2]) + " " + orDash(f[i + 3]) + " \u00B0C | external " + orDash(f[i + 4]) +
+            " " + orDash(f[i + 5]) + " " + orDash(f[i + 6]) + " " + orDash(f[i + 7]) +
+            " \u00B0C | mode " + orDash(f[i + 8]) + " | Bluetooth " + orDash(f[i + 9]);
+    return line;
+}
+
+std::string inverterText(const tarn::InverterFeedback& inverter) {
+    return inverter.over_load   ? "OVER LOAD"
+           : inverter.over_temp ? "OVER TEMP"
+           : inverter.on        ? "ON"
+                                : "OFF";
+}
+
+std::string bluetoothText(const tarn::StatusF32::BluetoothFeedback& bluetooth) {
+    return bluetooth.searching    ? "Searching..."
+           : !bluetooth.present   ? "Removed"
+           : !bluetooth.enabled   ? "Disabled"
+           : !bluetooth.connected ? "Disconnected"
+                                  : "Connected";
+}
+
+std::string modeText(unsigned mode) {
+    return mode < tarn::kModeNames.size() ? std::string(tarn::kModeNames[mode])
+                                          : "unknown (" + std::to_string(mode) + ")";
+}
+
+} // namespace Corvane::cli

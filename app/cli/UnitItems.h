@@ -1,0 +1,28 @@
+#pragma once
+
+#include "UnitState.h"
+
+#include <locale>
+#include <string>
+#include <vector>
+
+namespace Corvane::cli {
+
+// One setting as the operator reads it. Two items with the same label are the same setting,
+// and their values are equal exactly when the unit would hold the same thing: texts are the
+// unit's bytes shown in UTF-8, fuse values the wire's steps in their shortest decimal form.
+struct Item {
+    Section section;
+    std::string label; // "mode", "channel 3 fuse" ...
+    std::string value; // "MANUAL", "7.5 A" ...
+};
+
+// The items of the given sections that `state` holds, in section order. Numbers use `locale`.
+std::vector<Item> describe(const UnitState& state, const std::vector<Section>& sections,
+                           const std::locale& locale);
+
+// The value for one line of a report: texts (names, scripts) in quotes, a long or multi-line
+// one cut after its first 40 characters with its length given.
+std::string shown(const Item& item);
+
+} // namespace Corvane::cli
