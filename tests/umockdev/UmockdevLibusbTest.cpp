@@ -143,6 +143,23 @@ TEST_F(UmockdevLibusb, OpenDetachesTheKernelDriverClaimsAndReadsTheVersion) {
     EXPECT_EQ(unit.sent(0x02), std::vector<Bytes>{(Bytes{0x00, 0x40})}); // stream disabled
 }
 
+TEST_F(UmockdevLibusb, AnInterfaceHeldByAnotherProgramIsReportedBusy) {
+    UsbfsUnit& unit = plugUnit();
+    unit.setKernelDriver(false);
+    unit.setHeldElsewhere(true);
+    UsbDevice usb;
+    EXPECT_FALSE(usb.open(kVid, kPid, 0, 0));
+    EXPECT_FALSE(usb.isOpen());
+    EXPECT_EQ(usb.openError(), LIBUSB_ERROR_BUSY);
+    const std::vector<std::string> calls = unit.calls();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "DISCONNECT"), 0); // nothing to detach
+
+    unit.setHeldElsewhere(false); // the other program lets go
+    EXPECT_TRUE(usb.open(kVid, kPid, 0, 0));
+    EXPECT_EQ(usb.openError(), LIBUSB_SUCCESS);
+    EXPECT_TRUE(unit.claimed());
+}
+
 TEST_F(UmockdevLibusb, ConfigurationCommandsExchangeTheirPackets) {
     UsbfsUnit& unit = plugUnit();
     tarn::TarnUsb dev;

@@ -175,6 +175,11 @@ void UsbfsUnit::setKernelDriver(bool attached) {
     driver_ = attached;
 }
 
+void UsbfsUnit::setHeldElsewhere(bool held) {
+    const std::lock_guard lock(mutex_);
+    heldElsewhere_ = held;
+}
+
 bool UsbfsUnit::kernelDriverAttached() const {
     const std::lock_guard lock(mutex_);
     return driver_;
@@ -247,10 +252,11 @@ bool UsbfsUnit::handle(UMockdevIoctlClient* client) {
         return true;
     case USBDEVFS_GETDRIVER: {
         auto* query = as<usbdevfs_getdriver>(resolve(arg, 0, sizeof(usbdevfs_getdriver)));
-        if (!driver_ || query->interface != 0) {
+        if ((!driver_ && !heldElsewhere_) || query->interface != 0) {
             umockdev_ioctl_client_complete(client, -1, ENODATA);
         } else {
-            std::snprintf(query->driver, sizeof query->driver, "tarn_kernel");
+            std::snprintf(query->driver, sizeof query->driver, "%s",
+                          heldElsewhere_ ? "usbfs" : "tarn_kernel");
             umockdev_ioctl_client_complete(client, 0, 0);
         }
         return true;
@@ -273,8 +279,8 @@ bool UsbfsUnit::handle(UMockdevIoctlClient* client) {
         const bool claim = request == USBDEVFS_CLAIMINTERFACE;
         if (interface != 0) {
             umockdev_ioctl_client_complete(client, -1, EINVAL);
-        } else if (claim && driver_) {
-            umockdev_ioctl_client_complete(client, -1, EBUSY); // the kernel driver holds it
+        } else if (claim && (driver_ || heldElsewhere_)) {
+            umockdev_ioctl_client_complete(client, -1, EBUSY); // a driver or program holds it
         } else {
             claimed_ = claim;
             umockdev_ioctl_client_complete(client, 0, 0);

@@ -37,6 +37,9 @@ public:
     // What the console sent on an OUT endpoint (0x01 or 0x02), one entry per transfer.
     std::vector<Bytes> sent(uint8_t endpoint) const;
     void setKernelDriver(bool attached);
+    // Another program has the interface claimed through usbfs: no driver to detach, and a
+    // claim fails with EBUSY.
+    void setHeldElsewhere(bool held);
     bool kernelDriverAttached() const;
     bool claimed() const;
     // The ioctl names in the order libusb made them ("CLAIMINTERFACE", "SUBMITURB 81" ...).
@@ -70,6 +73,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     bool driver_ = true;
+    bool heldElsewhere_ = false;
     bool claimed_ = false;
     bool gone_ = false;
     std::map<uint8_t, std::deque<Bytes>> replies_;
