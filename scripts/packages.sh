@@ -4,6 +4,7 @@ TARN_PACKAGES=(
     libusb-1.0-0-dev libpugixml-dev qt6-base-dev fonts-dejavu-core
     libcli11-dev
     libgtest-dev libgmock-dev libbenchmark-dev clang-format
+    umockdev libumockdev-dev
 )
 
 # Installs only the packages that are not installed yet, and says what it does either way.
