@@ -32,7 +32,9 @@ void DropDownList::focusInEvent(QFocusEvent* event) {
 
 void DropDownList::focusOutEvent(QFocusEvent* event) {
     QComboBox::focusOutEvent(event);
-    if (focus_.out(event->reason())) {
+    // While the list is open its view may take the focus outright (not as a popup's focus); the
+    // operator is still in this control.
+    if (!popupOpen_ && focus_.out(event->reason())) {
         emit focusLost();
     }
 }

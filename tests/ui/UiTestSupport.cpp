@@ -113,6 +113,13 @@ std::shared_ptr<const ModalOutcome> answerNextModal(std::function<void(QWidget&)
     return pending->outcome;
 }
 
+void typeText(QWidget* widget, const QString& text) {
+    for (const QChar c : text) {
+        QTest::sendKeyEvent(QTest::Press, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+        QTest::sendKeyEvent(QTest::Release, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+}
+
 void showActive(QWidget& window) {
     window.show();
     window.activateWindow();

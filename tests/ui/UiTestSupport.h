@@ -20,7 +20,14 @@
 #include <memory>
 #include <vector>
 
+#include <ostream>
+
 class QWidget;
+
+// Failure messages show texts as text.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
 
 namespace uitest {
 
@@ -45,6 +52,7 @@ protected:
     void replaceUnit(const sim::SimUnitOptions& options);
     static void setLocale(const QLocale& locale);
 
+    static sim::SimBus& bus() { return uitest::bus(); }
     tarn::TarnUsb& dev() { return dev_; }
     sim::SimUnit& unit() { return *unit_; }
     sim::SimManualClock& clock() { return clock_; }
@@ -72,6 +80,10 @@ struct ModalOutcome {
 // `timeoutMs`). A dialog that `act` leaves open is rejected, so that a test never hangs.
 std::shared_ptr<const ModalOutcome> answerNextModal(std::function<void(QWidget&)> act,
                                                     int timeoutMs = 3000);
+
+// Types any text into a widget key by key, as a keyboard layout that has the characters would
+// (QTest::keyClicks knows only ASCII).
+void typeText(QWidget* widget, const QString& text);
 
 // Shows a top-level widget and waits until it is the active window, so that focus and keys
 // behave as on a desktop.
