@@ -3,6 +3,7 @@ TARN_PACKAGES=(
     cmake ninja-build g++ pkg-config
     libusb-1.0-0-dev libpugixml-dev qt6-base-dev fonts-dejavu-core
     libgtest-dev libgmock-dev libbenchmark-dev
+    qt6-svg-dev # the program's SVG icon needs Qt's SVG icon engine at run time
 )
 
 # Installs only the packages that are not installed yet, and says what it does either way.
