@@ -21,8 +21,7 @@ bool DisplayRefresh::setColors(QWidget& box, const QColor& background, const QCo
                current.color(QPalette::Inactive, role) == wanted;
     };
     if (shows(QPalette::Base, background) && shows(QPalette::Window, background) &&
-        shows(QPalette::Text, text) && shows(QPalette::WindowText, text) &&
-        shows(QPalette::ButtonText, text)) {
+        shows(QPalette::Text, text) && shows(QPalette::WindowText, text)) {
         return false;
     }
     QPalette palette = current;
@@ -31,7 +30,6 @@ bool DisplayRefresh::setColors(QWidget& box, const QColor& background, const QCo
         palette.setColor(group, QPalette::Window, background);
         palette.setColor(group, QPalette::Text, text);
         palette.setColor(group, QPalette::WindowText, text);
-        palette.setColor(group, QPalette::ButtonText, text);
     }
     box.setPalette(palette);
     return true;
