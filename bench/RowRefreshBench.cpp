@@ -96,60 +96,56 @@ std::array<Reading, kRows> readings(int phase) {
     return r;
 }
 
-void BM_RefreshUnchanged(benchmark::State& state) {
+using Readings = std::array<Reading, kRows>;
+
+// Refreshes the table with `a` and `b` in turn, so that every tick differs from the last one
+// (or never, when they are equal); `repaint` also lets Qt paint what changed.
+void alternate(benchmark::State& state, const Readings& a, const Readings& b, bool changeOnly,
+               bool repaint) {
     Table table;
-    const auto same = readings(0);
-    table.refresh(same, true);
+    table.refresh(b, changeOnly);
+    bool first = true;
     for (auto _ : state) {
-        table.refresh(same, true);
+        table.refresh(first ? a : b, changeOnly);
+        if (repaint) {
+            QApplication::processEvents();
+        }
+        first = !first;
     }
+}
+
+Readings currentsMoved() {
+    Readings r = readings(0);
+    for (Reading& row : r) {
+        row.current += 0.01;
+    }
+    return r;
+}
+
+void BM_RefreshUnchanged(benchmark::State& state) {
+    alternate(state, readings(0), readings(0), true, false);
 }
 BENCHMARK(BM_RefreshUnchanged);
 
-void BM_RefreshChanged(benchmark::State& state) {
-    Table table;
-    const std::array<std::array<Reading, kRows>, 2> sets{readings(0), readings(1)};
-    int phase = 0;
-    for (auto _ : state) {
-        phase ^= 1;
-        table.refresh(sets[static_cast<std::size_t>(phase)], true);
-    }
-}
-BENCHMARK(BM_RefreshChanged);
-
 // The usual tick: currents move a little, relay states stay.
 void BM_RefreshCurrentsChanged(benchmark::State& state) {
-    Table table;
-    std::array<std::array<Reading, kRows>, 2> sets{readings(0), readings(0)};
-    for (Reading& r : sets[1]) {
-        r.current += 0.01;
-    }
-    int phase = 0;
-    for (auto _ : state) {
-        phase ^= 1;
-        table.refresh(sets[static_cast<std::size_t>(phase)], true);
-    }
+    alternate(state, readings(0), currentsMoved(), true, false);
 }
 BENCHMARK(BM_RefreshCurrentsChanged);
 
+// Every current, status text and colour changes on every tick.
+void BM_RefreshChanged(benchmark::State& state) {
+    alternate(state, readings(0), readings(1), true, false);
+}
+BENCHMARK(BM_RefreshChanged);
+
 void BM_RefreshUnchangedWritingEverything(benchmark::State& state) {
-    Table table;
-    const auto same = readings(0);
-    for (auto _ : state) {
-        table.refresh(same, false);
-    }
+    alternate(state, readings(0), readings(0), false, false);
 }
 BENCHMARK(BM_RefreshUnchangedWritingEverything);
 
 void BM_RefreshChangedAndRepaint(benchmark::State& state) {
-    Table table;
-    const std::array<std::array<Reading, kRows>, 2> sets{readings(0), readings(1)};
-    int phase = 0;
-    for (auto _ : state) {
-        phase ^= 1;
-        table.refresh(sets[static_cast<std::size_t>(phase)], true);
-        QApplication::processEvents();
-    }
+    alternate(state, readings(0), readings(1), true, true);
 }
 BENCHMARK(BM_RefreshChangedAndRepaint);
 

@@ -1,12 +1,16 @@
 #pragma once
 
+// The public controls are complete types here: every user of a row reads or writes them.
+#include "ClickLabel.h"
+#include "DropDownList.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
 #include <QObject>
 #include <QString>
 
 #include <cstdint>
 
-class QCheckBox;
-class QLineEdit;
 class QPushButton;
 class QWidget;
 
@@ -16,9 +20,7 @@ class TarnInterface;
 
 namespace Corvane {
 
-class ClickLabel;
 class DesignScale;
-class DropDownList;
 
 // One row of the channel table: the controls of one relay output (channels 0 to 11) or of the
 // inverter (channel 12), placed on the parent group box. The row switches the relay, commits
