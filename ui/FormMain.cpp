@@ -4,6 +4,7 @@
 #include "Readings.h"
 #include "RelayChannel.h"
 #include "ScriptsPanel.h"
+#include "SettingsMenu.h"
 #include "TarnUsb.h"
 #include "UnitSettings.h"
 
@@ -78,6 +79,8 @@ void FormMain::dispose() {
         return;
     }
     disposed_ = true;
+    // The switch board borrows dev: it goes first.
+    settingsMenu_->closeSwitchBoard();
     if (dev) {
         if (dev->isOpen()) {
             dev->sendDataStreamDisable();
@@ -153,12 +156,23 @@ void FormMain::buildMenu() {
         connect(action, &QAction::triggered, this,
                 guarded(this, [this, handler](bool) { (this->*handler)(); }));
     };
-    // Save and load, and the two settings dialogs, are connected by their own helpers.
+    // Save and load are connected by their own helper.
     on(menu_->factoryResetToolStripMenuItem, &FormMain::factoryResetToolStripMenuItem_Click);
     on(menu_->exitToolStripMenuItem, &FormMain::exitToolStripMenuItem_Click);
     on(menu_->stopToolStripMenuItem, &FormMain::stopToolStripMenuItem_Click);
     on(menu_->startupToolStripMenuItem, &FormMain::startupToolStripMenuItem_Click);
     on(menu_->shutdownToolStripMenuItem, &FormMain::shutdownToolStripMenuItem_Click);
+    settingsMenu_ = std::make_unique<SettingsMenu>(dev, *this);
+    on(menu_->networkSettingsToolStripMenuItem, &FormMain::networkSettingsToolStripMenuItem_Click);
+    on(menu_->switchBoardToolStripMenuItem, &FormMain::switchBoardToolStripMenuItem_Click);
+}
+
+void FormMain::networkSettingsToolStripMenuItem_Click() {
+    settingsMenu_->networkSettingsToolStripMenuItem_Click();
+}
+
+void FormMain::switchBoardToolStripMenuItem_Click() {
+    settingsMenu_->switchBoardToolStripMenuItem_Click();
 }
 
 void FormMain::buildRows() {

@@ -26,6 +26,7 @@ class FocusLineEdit;
 class Readings;
 class RelayChannel;
 class ScriptsPanel;
+class SettingsMenu;
 class UnitSettings;
 
 // The console's one window, and its table of contents: it owns the device object `dev`, the
@@ -66,12 +67,15 @@ public:
     void stopToolStripMenuItem_Click();
     void startupToolStripMenuItem_Click();
     void shutdownToolStripMenuItem_Click();
+    void networkSettingsToolStripMenuItem_Click();
+    void switchBoardToolStripMenuItem_Click();
 
     // ---- Parts, rows and controls, for the polling loop, the dialogs and the tests ----
     UnitSettings& unitSettings() const { return *settings_; }
     Readings& readings() const { return *readings_; }
     ScriptsPanel& scriptsPanel() const { return *scripts_; }
     const MainMenu& menu() const { return *menu_; }
+    SettingsMenu& settingsMenu() const { return *settingsMenu_; }
     const std::array<RelayChannel*, kChannels>& channels() const { return channels_; }
     RelayChannel& inverterChannel() const { return *inverterChannel_; }
     QTimer* timer1() const { return timer1_; }
@@ -128,6 +132,8 @@ private:
     bool disposed_ = false;
 
     std::unique_ptr<MainMenu> menu_;
+    // The two settings dialogs; holds the switch board (sbc_) while it is open.
+    std::unique_ptr<SettingsMenu> settingsMenu_;
     // The window's owned components; holds timer1.
     QObject* components = nullptr;
     QTimer* timer1_ = nullptr;

@@ -31,7 +31,7 @@ uint32_t toDeviceValue(const HostAddress& address) {
 
 } // namespace
 
-SettingsMenu::SettingsMenu(const std::unique_ptr<tarn::TarnInterface>& dev, QWidget& window)
+SettingsMenu::SettingsMenu(const DeviceSlot& dev, QWidget& window)
     : dev_(dev)
     , window_(window) {
     window_.installEventFilter(this);

@@ -1,12 +1,10 @@
 #pragma once
 
+#include "DeviceSlot.h"
 #include "SwitchBoardConfig.h"
-#include "TarnInterface.h"
 
 #include <QObject>
 #include <QPointer>
-
-#include <memory>
 
 class QWidget;
 
@@ -16,13 +14,13 @@ namespace Corvane {
 // modeless switch board, of which at most one exists at a time.
 //
 // The dialogs borrow the window's device object, which this object sees through the window's
-// owning pointer. The switch board must never outlive the device: the owner calls
+// device slot. The switch board must never outlive the device: the owner calls
 // closeSwitchBoard (or destroys this object) before it destroys the device, and closing the
-// window closes the dialog first. Once the pointer is empty the commands do nothing.
+// window closes the dialog first. Once the slot is empty the commands do nothing.
 class SettingsMenu : public QObject {
     Q_OBJECT
 public:
-    SettingsMenu(const std::unique_ptr<tarn::TarnInterface>& dev, QWidget& window);
+    SettingsMenu(const DeviceSlot& dev, QWidget& window);
     ~SettingsMenu() override;
     SettingsMenu(const SettingsMenu&) = delete;
     SettingsMenu& operator=(const SettingsMenu&) = delete;
@@ -43,7 +41,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    const std::unique_ptr<tarn::TarnInterface>& dev_;
+    const DeviceSlot& dev_;
     QWidget& window_;
     QPointer<SwitchBoardConfig> sbc_;
 };

@@ -6,8 +6,10 @@
 #include "SettingsMenu.h"
 #include "SwitchPanelPicture.h"
 #include "UiTestSupport.h"
+#include "WindowFixture.h"
 
 #include <QAbstractItemView>
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QPointer>
@@ -205,16 +207,6 @@ TEST_F(SwitchBoard, AChoiceIsWrittenAtOnceAndMovesTheFunction) {
     }
 }
 
-TEST_F(SwitchBoard, WritesWithoutAUnitAreLostButTheBoxesKeepTheChoice) {
-    openDevice();
-    SwitchBoardConfig dialog(dev());
-    unit().unplug();
-    dialog.box(3)->setCurrentIndex(SwitchBoardConfig::MODE_VALET_IDX);
-    EXPECT_EQ(dialog.box(3)->currentText(), "Mode Valet");
-    EXPECT_EQ(working(dialog), (Record{X, X, X, X, X, 3, X, X}));
-    EXPECT_EQ(unit().settings().buttons, kNone);
-}
-
 TEST_F(SwitchBoard, EveryBoxStandsAboveItsButtonWhateverTheFont) {
     const QFont original = QApplication::font();
     for (const int pointSize : {0, 14}) {
@@ -265,11 +257,9 @@ TEST_F(SwitchBoard, TheBoxesOfferTheNineOptionsAsDropDownLists) {
         for (int i = 0; i < box->count(); ++i) {
             texts << box->itemText(i);
         }
-        EXPECT_EQ(texts, SwitchBoardConfig::options());
+        EXPECT_EQ(texts.join(u','), "None,Mode Select,Startup,Shutdown,Mode Auto,Mode Manual,"
+                                    "Mode Valet,Inverter Master,Inverter Slave");
     }
-    EXPECT_EQ(SwitchBoardConfig::options().join(u','),
-              "None,Mode Select,Startup,Shutdown,Mode Auto,Mode Manual,Mode Valet,"
-              "Inverter Master,Inverter Slave");
 }
 
 // ---- The menu command -------------------------------------------------------------------
@@ -352,6 +342,53 @@ TEST_F(SwitchBoardMenu, WithTheDeviceGoneTheCommandOpensNothing) {
     slot_.reset();
     menu_->switchBoardToolStripMenuItem_Click();
     EXPECT_EQ(menu_->switchBoard(), nullptr);
+}
+
+// ---- From the main window's menu ---------------------------------------------------------
+
+class SettingsFromWindow : public uitest::WindowTest {};
+
+TEST_F(SettingsFromWindow, TheMenuOpensTheDialogsAndClosingTheWindowClosesTheSwitchBoardFirst) {
+    unit().settings().buttons = {X, X, X, 12, X, X, X, X};
+    connectWindow();
+    uitest::showActive(window());
+
+    auto network = uitest::answerNextModal([](QWidget& dialog) { dialog.close(); });
+    window().menu().networkSettingsToolStripMenuItem->trigger();
+    EXPECT_TRUE(network->answered);
+    EXPECT_EQ(network->title, "IPv4 Settings");
+    EXPECT_TRUE(sent(tarn::Command::SET_IP_SETTINGS).empty());
+
+    window().menu().switchBoardToolStripMenuItem->trigger();
+    QPointer<SwitchBoardConfig> dialog = window().settingsMenu().switchBoard();
+    ASSERT_FALSE(dialog.isNull());
+    EXPECT_EQ(dialog->box(12)->currentText(), "Mode Auto");
+
+    bool deviceThereWhenDestroyed = false;
+    QObject::connect(dialog.data(), &QObject::destroyed, [this, &deviceThereWhenDestroyed] {
+        deviceThereWhenDestroyed = window().device() != nullptr;
+    });
+    window().close();
+    EXPECT_TRUE(dialog.isNull());
+    EXPECT_TRUE(deviceThereWhenDestroyed);
+    EXPECT_EQ(window().device(), nullptr);
+}
+
+TEST_F(SettingsFromWindow, TearingTheWindowDownWithTheSwitchBoardOpenDestroysItFirst) {
+    connectWindow();
+    window().switchBoardToolStripMenuItem_Click();
+    QPointer<SwitchBoardConfig> dialog = window().settingsMenu().switchBoard();
+    ASSERT_FALSE(dialog.isNull());
+    bool deviceThereWhenDestroyed = false;
+    QObject::connect(dialog.data(), &QObject::destroyed, [this, &deviceThereWhenDestroyed] {
+        deviceThereWhenDestroyed = window().device() != nullptr;
+    });
+    window().dispose();
+    EXPECT_TRUE(dialog.isNull());
+    EXPECT_TRUE(deviceThereWhenDestroyed);
+    // Afterwards the command has no device to lend and opens nothing.
+    window().switchBoardToolStripMenuItem_Click();
+    EXPECT_EQ(window().settingsMenu().switchBoard(), nullptr);
 }
 
 } // namespace
