@@ -346,7 +346,16 @@ TEST_F(SwitchBoardMenu, WithTheDeviceGoneTheCommandOpensNothing) {
 
 // ---- From the main window's menu ---------------------------------------------------------
 
-class SettingsFromWindow : public uitest::WindowTest {};
+class SettingsFromWindow : public uitest::WindowTest {
+protected:
+    // Whether the window still had its device when `dialog` was destroyed; valid once it is.
+    std::shared_ptr<bool> deviceThereWhenDestroyed(SwitchBoardConfig& dialog) {
+        auto there = std::make_shared<bool>(false);
+        QObject::connect(&dialog, &QObject::destroyed,
+                         [this, there] { *there = window().device() != nullptr; });
+        return there;
+    }
+};
 
 TEST_F(SettingsFromWindow, TheMenuOpensTheDialogsAndClosingTheWindowClosesTheSwitchBoardFirst) {
     unit().settings().buttons = {X, X, X, 12, X, X, X, X};
@@ -364,13 +373,10 @@ TEST_F(SettingsFromWindow, TheMenuOpensTheDialogsAndClosingTheWindowClosesTheSwi
     ASSERT_FALSE(dialog.isNull());
     EXPECT_EQ(dialog->box(12)->currentText(), "Mode Auto");
 
-    bool deviceThereWhenDestroyed = false;
-    QObject::connect(dialog.data(), &QObject::destroyed, [this, &deviceThereWhenDestroyed] {
-        deviceThereWhenDestroyed = window().device() != nullptr;
-    });
+    const auto deviceThere = deviceThereWhenDestroyed(*dialog);
     window().close();
     EXPECT_TRUE(dialog.isNull());
-    EXPECT_TRUE(deviceThereWhenDestroyed);
+    EXPECT_TRUE(*deviceThere);
     EXPECT_EQ(window().device(), nullptr);
 }
 
@@ -379,13 +385,10 @@ TEST_F(SettingsFromWindow, TearingTheWindowDownWithTheSwitchBoardOpenDestroysItF
     window().switchBoardToolStripMenuItem_Click();
     QPointer<SwitchBoardConfig> dialog = window().settingsMenu().switchBoard();
     ASSERT_FALSE(dialog.isNull());
-    bool deviceThereWhenDestroyed = false;
-    QObject::connect(dialog.data(), &QObject::destroyed, [this, &deviceThereWhenDestroyed] {
-        deviceThereWhenDestroyed = window().device() != nullptr;
-    });
+    const auto deviceThere = deviceThereWhenDestroyed(*dialog);
     window().dispose();
     EXPECT_TRUE(dialog.isNull());
-    EXPECT_TRUE(deviceThereWhenDestroyed);
+    EXPECT_TRUE(*deviceThere);
     // Afterwards the command has no device to lend and opens nothing.
     window().switchBoardToolStripMenuItem_Click();
     EXPECT_EQ(window().settingsMenu().switchBoard(), nullptr);
