@@ -1,5 +1,6 @@
 #include "FormMain.h"
 
+#include "ConfigTransfer.h"
 #include "HandlerGuard.h"
 #include "Readings.h"
 #include "RelayChannel.h"
@@ -156,7 +157,8 @@ void FormMain::buildMenu() {
         connect(action, &QAction::triggered, this,
                 guarded(this, [this, handler](bool) { (this->*handler)(); }));
     };
-    // Save and load are connected by their own helper.
+    on(menu_->saveConfigXMLToolStripMenuItem, &FormMain::saveConfigXMLToolStripMenuItem_Click);
+    on(menu_->loadConfigxmlToolStripMenuItem, &FormMain::loadConfigxmlToolStripMenuItem_Click);
     on(menu_->factoryResetToolStripMenuItem, &FormMain::factoryResetToolStripMenuItem_Click);
     on(menu_->exitToolStripMenuItem, &FormMain::exitToolStripMenuItem_Click);
     on(menu_->stopToolStripMenuItem, &FormMain::stopToolStripMenuItem_Click);
@@ -216,6 +218,14 @@ void FormMain::loadScript() {
 }
 
 // ---- Menu commands ----
+
+void FormMain::saveConfigXMLToolStripMenuItem_Click() {
+    ConfigTransfer(*this).saveConfigXMLToolStripMenuItem_Click();
+}
+
+void FormMain::loadConfigxmlToolStripMenuItem_Click() {
+    ConfigTransfer(*this).loadConfigxmlToolStripMenuItem_Click();
+}
 
 void FormMain::factoryResetToolStripMenuItem_Click() {
     if (!dev || !dev->isOpen()) {

@@ -62,6 +62,8 @@ public:
     void loadScript();
 
     // ---- Menu commands ----
+    void saveConfigXMLToolStripMenuItem_Click();
+    void loadConfigxmlToolStripMenuItem_Click();
     void factoryResetToolStripMenuItem_Click();
     void exitToolStripMenuItem_Click();
     void stopToolStripMenuItem_Click();
