@@ -2,6 +2,7 @@
 
 #include "ConfigTransfer.h"
 #include "HandlerGuard.h"
+#include "PollingLoop.h"
 #include "Readings.h"
 #include "RelayChannel.h"
 #include "ScriptsPanel.h"
@@ -68,6 +69,9 @@ FormMain::FormMain(QWidget* parent)
     timer1_->setInterval(1);
     timer1_->start();
     buildRows();
+    pollingLoop_ = std::make_unique<PollingLoop>(*this);
+    connect(timer1_, &QTimer::timeout, this,
+            [this] { HandlerGuard::run(this, [this] { timer1_Tick(); }); });
     resize(scale_.x(kClientWidth), scale_.y(kClientHeight));
 }
 
@@ -215,6 +219,20 @@ void FormMain::setPin() {
 
 void FormMain::loadScript() {
     scripts_->loadScript();
+}
+
+// ---- The polling loop ----
+
+void FormMain::timer1_Tick() {
+    pollingLoop_->timer1_Tick();
+}
+
+void FormMain::updateInverterStatus(const tarn::InverterFeedback& inverter) {
+    pollingLoop_->updateInverterStatus(inverter);
+}
+
+void FormMain::setSerialText(uint32_t serial) {
+    pollingLoop_->setSerialText(serial);
 }
 
 // ---- Menu commands ----

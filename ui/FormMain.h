@@ -23,6 +23,7 @@ namespace Corvane {
 class ButtonCheckBox;
 class DropDownList;
 class FocusLineEdit;
+class PollingLoop;
 class Readings;
 class RelayChannel;
 class ScriptsPanel;
@@ -60,6 +61,11 @@ public:
     void updatePin();
     void setPin();
     void loadScript();
+
+    // ---- The polling loop, run by timer1 ----
+    void timer1_Tick();
+    void updateInverterStatus(const tarn::InverterFeedback& inverter);
+    void setSerialText(uint32_t serial);
 
     // ---- Menu commands ----
     void saveConfigXMLToolStripMenuItem_Click();
@@ -145,6 +151,7 @@ private:
     ScriptsPanel* scripts_ = nullptr;
     std::array<RelayChannel*, kChannels> channels_{};
     RelayChannel* inverterChannel_ = nullptr;
+    std::unique_ptr<PollingLoop> pollingLoop_;
 };
 
 } // namespace Corvane
