@@ -3,9 +3,11 @@
 // at its own rate while the window polls it.
 
 #include "ConsoleProgram.h"
+#include "FormMain.h"
 #include "SimBus.h"
 #include "SimRealClock.h"
 #include "SimUnit.h"
+#include "SimUnitWindow.h"
 
 #include <QApplication>
 
@@ -19,7 +21,12 @@ int main(int argc, char** argv) try {
 
     Corvane::ConsoleProgram::usePlatformStyle();
     QApplication app(argc, argv);
-    return Corvane::ConsoleProgram::run(app);
+    return Corvane::ConsoleProgram::run(app, [&unit](Corvane::FormMain& window) {
+        // Owned by the console window, so it goes with it, before the unit does.
+        auto* control = new tarnsim::SimUnitWindow(unit, &window);
+        control->move(window.x() + window.width() + 16, window.y());
+        control->show();
+    });
 } catch (const std::exception& e) {
     std::fprintf(stderr, "tarnwell: %s\n", e.what());
     return 1;
