@@ -270,6 +270,9 @@ void ConfigTransfer::collectChannels(TarnConfig& config) const {
 // ---- Load ----
 
 void ConfigTransfer::apply(const TarnConfig& config) const {
+    if (device() == nullptr) {
+        return;
+    }
     applySettings(config);
     applyNetwork(config);
     applySwitchBoard(config);
