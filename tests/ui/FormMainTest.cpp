@@ -97,8 +97,9 @@ TEST_F(FormMainTest, ControlsCarryTheirNamesAndStartingTexts) {
     }
     EXPECT_EQ(window().windowTitle(), QStringLiteral("Tarnwell v1.2 (Marlin Inc.)"));
     EXPECT_FALSE(window().windowIcon().pixmap(32, 32).isNull());
-    const auto* timer = window().findChild<QTimer*>(QStringLiteral("timer1"));
-    ASSERT_EQ(timer, window().timer1());
+    const FormMain fresh; // the fixture holds its window's timer
+    const auto* timer = fresh.findChild<QTimer*>(QStringLiteral("timer1"));
+    ASSERT_EQ(timer, fresh.timer1());
     EXPECT_EQ(timer->interval(), 1);
     EXPECT_TRUE(timer->isActive());
 }
@@ -231,6 +232,7 @@ protected:
 
 TEST_P(HeadingTest, HeadingsStandOverTheirRowColumns) {
     FormMain window;
+    window.timer1()->stop();
     showActive(window);
     const Corvane::DesignScale& scale = window.designScale();
     const Corvane::RelayChannel& row = *window.channels()[0];

@@ -1,10 +1,14 @@
 #pragma once
 
 // The real main window over the simulated unit. The window's own device object starts closed,
-// as at program start; connectWindow() opens it directly, as the first polling tick would.
+// as at program start, and its polling timer is held: these tests drive the device themselves,
+// connectWindow() opening it directly as the first tick would (the polling loop has its own
+// tests).
 
 #include "FormMain.h"
 #include "UiTestSupport.h"
+
+#include <QTimer>
 
 #include <cstdint>
 #include <memory>
@@ -17,6 +21,7 @@ protected:
     void SetUp() override {
         UiTest::SetUp();
         window_ = std::make_unique<Corvane::FormMain>();
+        window_->timer1()->stop();
     }
     void TearDown() override {
         window_.reset();
