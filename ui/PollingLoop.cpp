@@ -122,7 +122,11 @@ void PollingLoop::timer1_Tick() {
     }
     if (dev->isOpen()) {
         poll(*dev);
-    } else if (dev->open()) {
+        return;
+    }
+    const bool opened = dev->open();
+    accessHint_.update(*window_.labelConnectionStatus(), opened);
+    if (opened) {
         connectUnit(*dev);
     } else {
         retry();

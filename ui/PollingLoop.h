@@ -2,6 +2,7 @@
 
 #include "NamedColors.h"
 #include "Telemetry.h"
+#include "UnitAccessHint.h"
 
 #include <QString>
 
@@ -70,6 +71,7 @@ private:
     static void setLabel(QLabel& label, const QString& text);
 
     FormMain& window_;
+    UnitAccessHint accessHint_;
 };
 
 } // namespace Corvane

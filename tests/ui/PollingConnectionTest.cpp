@@ -14,7 +14,9 @@
 #include <QTest>
 #include <QUrl>
 
+#include <algorithm>
 #include <chrono>
+#include <string>
 
 namespace uitest {
 namespace {
@@ -182,6 +184,33 @@ TEST_F(PollingTest, TheInverterRowFollowsTheHardwareRevisionOfEachUnit) {
         EXPECT_EQ(window().inverterChannel().txtBoxRelayStatus->isVisibleTo(&window()), u.shown);
         EXPECT_EQ(window().inverterChannel().lblChannel->isVisibleTo(&window()), u.shown);
     }
+}
+
+TEST_F(PollingTest, AUnitThatCannotBeOpenedIsExplainedOnceUntilItOpens) {
+    unit().device()->setOpenResult(LIBUSB_ERROR_ACCESS);
+    ::testing::internal::CaptureStderr();
+    tick(20);
+    const std::string told = ::testing::internal::GetCapturedStderr();
+    QLabel& status = *window().labelConnectionStatus();
+    EXPECT_EQ(status.text(), "Disconnected");
+    EXPECT_TRUE(status.toolTip().contains("USB access on Linux"));
+    EXPECT_TRUE(status.toolTip().contains("permission"));
+    EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 1) << told;
+    EXPECT_NE(told.find("\"USB access on Linux\""), std::string::npos) << told;
+
+    unit().device()->setOpenResult(LIBUSB_SUCCESS);
+    tick();
+    EXPECT_EQ(status.text(), "Firmware v1.2.7");
+    EXPECT_TRUE(status.toolTip().isEmpty());
+}
+
+TEST_F(PollingTest, NoUnitOnTheBusNeedsNoExplanation) {
+    unit().unplug();
+    ::testing::internal::CaptureStderr();
+    tick(5);
+    EXPECT_TRUE(::testing::internal::GetCapturedStderr().empty());
+    EXPECT_EQ(window().labelConnectionStatus()->text(), "Disconnected");
+    EXPECT_TRUE(window().labelConnectionStatus()->toolTip().isEmpty());
 }
 
 enum class Fault { Timeout, Short, WrongId, Gone };
