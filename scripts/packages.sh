@@ -5,6 +5,7 @@ TARN_PACKAGES=(
     libcli11-dev
     libgtest-dev libgmock-dev libbenchmark-dev clang-format
     umockdev libumockdev-dev
+    qt6-svg-dev # the program's SVG icon needs Qt's SVG icon engine at run time
 )
 
 # Installs only the packages that are not installed yet, and says what it does either way.

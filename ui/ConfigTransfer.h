@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QString>
+
+#include <exception>
+#include <optional>
+
+namespace tarn {
+class TarnInterface;
+}
+
+namespace Corvane {
+
+class FormMain;
+class TarnConfig;
+
+// The "File" menu's save and load of a unit's configuration. Save gathers what the window
+// shows (mode, id, PIN, Bluetooth, the twelve rows and group boxes) and what the unit holds
+// (network, switch board, scripts) into a configuration file; load applies each item a file
+// holds, partly straight to the unit and partly through the window's controls, whose own
+// handlers then decide what reaches the unit.
+//
+// Both commands tell the operator in one message box when the file cannot be written, read or
+// parsed; no exception leaves them. A failed load has sent nothing; a failed save has left any
+// file it would have replaced as it was.
+class ConfigTransfer {
+public:
+    static QString nameFilter() { return QStringLiteral("XML file (*.xml)"); }
+
+    explicit ConfigTransfer(FormMain& window);
+
+    void saveConfigXMLToolStripMenuItem_Click();
+    void loadConfigxmlToolStripMenuItem_Click();
+
+    // The whole configuration as save would write it.
+    TarnConfig collect() const;
+    // Applies every present item of `config` in the fixed order; the device must be open.
+    void apply(const TarnConfig& config) const;
+
+private:
+    std::optional<QString> askPath(bool saving) const;
+    tarn::TarnInterface* device() const;
+
+    void collectDevice(TarnConfig& config) const;
+    void collectChannels(TarnConfig& config) const;
+    void applySettings(const TarnConfig& config) const;
+    void applyNetwork(const TarnConfig& config) const;
+    void applySwitchBoard(const TarnConfig& config) const;
+    void applyScripts(const TarnConfig& config) const;
+    void applyChannels(const TarnConfig& config) const;
+
+    void report(const QString& action, const QString& path, const std::exception& error) const;
+
+    FormMain& window_;
+};
+
+} // namespace Corvane

@@ -1,0 +1,51 @@
+#include "DesignScale.h"
+
+#include <QFont>
+#include <QFontMetricsF>
+#include <QWidget>
+
+#include <cmath>
+
+namespace Corvane {
+namespace {
+
+int scaled(int design, double factor) {
+    return static_cast<int>(std::lround(design * factor));
+}
+
+} // namespace
+
+DesignScale::DesignScale(const QFont& font) {
+    static const QString letters =
+        QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ");
+    const QFontMetricsF metrics(font);
+    const double width = metrics.horizontalAdvance(letters) / static_cast<double>(letters.size());
+    const double height = metrics.height();
+    // A font without metrics (none installed) keeps the design size rather than collapsing.
+    fx_ = width > 0 ? width / kDesignCharWidth : 1.0;
+    fy_ = height > 0 ? height / kDesignCharHeight : 1.0;
+}
+
+DesignScale DesignScale::of(const QWidget& widget) {
+    return DesignScale(widget.font());
+}
+
+int DesignScale::x(int designX) const {
+    return scaled(designX, fx_);
+}
+
+int DesignScale::y(int designY) const {
+    return scaled(designY, fy_);
+}
+
+QSize DesignScale::size(int designWidth, int designHeight) const {
+    return {scaled(designWidth, fx_), scaled(designHeight, fy_)};
+}
+
+QRect DesignScale::rect(int designX, int designY, int designWidth, int designHeight) const {
+    const int left = x(designX);
+    const int top = y(designY);
+    return {left, top, x(designX + designWidth) - left, y(designY + designHeight) - top};
+}
+
+} // namespace Corvane

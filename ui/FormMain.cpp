@@ -1,0 +1,370 @@
+#include "FormMain.h"
+
+#include "ConfigTransfer.h"
+#include "HandlerGuard.h"
+#include "PollingLoop.h"
+#include "Readings.h"
+#include "RelayChannel.h"
+#include "ScriptsPanel.h"
+#include "SettingsMenu.h"
+#include "TarnUsb.h"
+#include "UnitSettings.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QBoxLayout>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QIcon>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QTimer>
+
+// The resources live in a static library, so the program registers them itself.
+static void initTarnUiResources() {
+    Q_INIT_RESOURCE(tarnwell);
+}
+
+namespace Corvane {
+namespace {
+
+constexpr int kClientWidth = 1102;
+constexpr int kClientHeight = 518;
+constexpr int kChannelColumnWidth = 635;
+constexpr int kCenterColumnWidth = 135;
+
+struct Heading {
+    const char* name;
+    const char* text;
+    int x;
+    int width;
+};
+
+// Over the rows' current, status, fuse, I²t and protect columns.
+const std::array<Heading, 5> kHeadings{{
+    {"labelHeadingCurrent", "Current (A)", 274, 90},
+    {"labelHeadingStatus", "Status", 366, 74},
+    {"labelHeadingFuseRating", "Fuse Rating (A)", 442, 82},
+    {"labelHeadingI2t", "I\u00b2 t (A\u00b2 s)", 525, 49},
+    {"labelHeadingProtect", "Protect", 575, 55},
+}};
+constexpr int kHeadingTop = 19;
+
+} // namespace
+
+FormMain::FormMain(QWidget* parent)
+    : QMainWindow(parent)
+    , dev(std::make_unique<tarn::TarnUsb>())
+    , scale_(font()) {
+    initTarnUiResources();
+    setWindowTitle(QStringLiteral("Tarnwell v1.2 (Marlin Inc.)"));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/com.marlin.Tarnwell.svg")));
+    buildLayout();
+    buildMenu();
+    components = new QObject(this);
+    components->setObjectName(QStringLiteral("components"));
+    timer1_ = new QTimer(components);
+    timer1_->setObjectName(QStringLiteral("timer1"));
+    timer1_->setInterval(1);
+    timer1_->start();
+    buildRows();
+    pollingLoop_ = std::make_unique<PollingLoop>(*this);
+    connect(timer1_, &QTimer::timeout, this,
+            [this] { HandlerGuard::run(this, [this] { timer1_Tick(); }); });
+    resize(scale_.x(kClientWidth), scale_.y(kClientHeight));
+}
+
+FormMain::~FormMain() {
+    dispose();
+}
+
+void FormMain::dispose() {
+    if (disposed_) {
+        return;
+    }
+    disposed_ = true;
+    // The switch board borrows dev: it goes first.
+    settingsMenu_->closeSwitchBoard();
+    if (dev) {
+        if (dev->isOpen()) {
+            dev->sendDataStreamDisable();
+        }
+        dev.reset();
+    }
+    timer1_->stop();
+}
+
+void FormMain::closeEvent(QCloseEvent* event) {
+    QMainWindow::closeEvent(event);
+    if (event->isAccepted()) {
+        dispose();
+    }
+}
+
+// ---- Layout ----
+
+void FormMain::buildLayout() {
+    auto* table = new QWidget(this);
+    table->setObjectName(QStringLiteral("tableLayoutPanelMain"));
+    auto* columns = new QHBoxLayout(table);
+    columns->setContentsMargins(0, 0, 0, 0);
+    columns->setSpacing(0);
+    columns->addWidget(buildChannelColumn(table));
+    columns->addWidget(buildCenterColumn(table));
+    columns->addWidget(buildRightColumn(table), 1);
+    setCentralWidget(table);
+}
+
+QWidget* FormMain::buildChannelColumn(QWidget* parent) {
+    auto* column = new QWidget(parent);
+    column->setFixedWidth(scale_.x(kChannelColumnWidth));
+    auto* fill = new QVBoxLayout(column);
+    fill->setContentsMargins(3, 3, 3, 3);
+    groupChannels_ = new QGroupBox(QStringLiteral("Channels (double click name to edit)"), column);
+    groupChannels_->setObjectName(QStringLiteral("groupChannels"));
+    fill->addWidget(groupChannels_);
+    for (const Heading& h : kHeadings) {
+        auto* label = new QLabel(QString::fromUtf8(h.text), groupChannels_);
+        label->setObjectName(QString::fromLatin1(h.name));
+        label->setGeometry(scale_.rect(h.x, kHeadingTop, h.width, 13));
+    }
+    return column;
+}
+
+QWidget* FormMain::buildCenterColumn(QWidget* parent) {
+    auto* column = new QWidget(parent);
+    column->setObjectName(QStringLiteral("tableLayoutPanelCenterRows"));
+    // Both edges scaled, so that the third column starts where it would in design pixels.
+    column->setFixedWidth(scale_.x(kChannelColumnWidth + kCenterColumnWidth) -
+                          scale_.x(kChannelColumnWidth));
+    auto* rows = new QVBoxLayout(column);
+    rows->setContentsMargins(0, 0, 0, 0);
+    rows->setSpacing(0);
+    settings_ = new UnitSettings(*rows, dev, scale_);
+    readings_ = std::make_unique<Readings>(column, scale_);
+    rows->addWidget(readings_->groupVoltages(), 1);
+    return column;
+}
+
+QWidget* FormMain::buildRightColumn(QWidget* parent) {
+    auto* column = new QWidget(parent);
+    column->setObjectName(QStringLiteral("tableLayoutPanelRightRows"));
+    scripts_ = new ScriptsPanel(column, dev, scale_);
+    return column;
+}
+
+void FormMain::buildMenu() {
+    menu_ = std::make_unique<MainMenu>(*menuBar());
+    menuBar()->setObjectName(QStringLiteral("menuStrip1"));
+    const auto on = [this](QAction* action, void (FormMain::*handler)()) {
+        connect(action, &QAction::triggered, this,
+                guarded(this, [this, handler](bool) { (this->*handler)(); }));
+    };
+    on(menu_->saveConfigXMLToolStripMenuItem, &FormMain::saveConfigXMLToolStripMenuItem_Click);
+    on(menu_->loadConfigxmlToolStripMenuItem, &FormMain::loadConfigxmlToolStripMenuItem_Click);
+    on(menu_->factoryResetToolStripMenuItem, &FormMain::factoryResetToolStripMenuItem_Click);
+    on(menu_->exitToolStripMenuItem, &FormMain::exitToolStripMenuItem_Click);
+    on(menu_->stopToolStripMenuItem, &FormMain::stopToolStripMenuItem_Click);
+    on(menu_->startupToolStripMenuItem, &FormMain::startupToolStripMenuItem_Click);
+    on(menu_->shutdownToolStripMenuItem, &FormMain::shutdownToolStripMenuItem_Click);
+    settingsMenu_ = std::make_unique<SettingsMenu>(dev, *this);
+    on(menu_->networkSettingsToolStripMenuItem, &FormMain::networkSettingsToolStripMenuItem_Click);
+    on(menu_->switchBoardToolStripMenuItem, &FormMain::switchBoardToolStripMenuItem_Click);
+}
+
+void FormMain::networkSettingsToolStripMenuItem_Click() {
+    settingsMenu_->networkSettingsToolStripMenuItem_Click();
+}
+
+void FormMain::switchBoardToolStripMenuItem_Click() {
+    settingsMenu_->switchBoardToolStripMenuItem_Click();
+}
+
+void FormMain::buildRows() {
+    // The rows are owned by the group box they stand in, like the controls they place there.
+    const auto row = [this](uint32_t channel, bool inverter) {
+        auto* made = new RelayChannel(groupChannels_, *dev, channel, inverter);
+        made->setParent(groupChannels_);
+        return made;
+    };
+    for (std::size_t i = 0; i < channels_.size(); ++i) {
+        channels_.at(i) = row(static_cast<uint32_t>(i), false);
+    }
+    inverterChannel_ = row(tarn::TarnInterface::kInverterChannel, true);
+    inverterChannel_->SetVisible(false);
+}
+
+// ---- Operations ----
+
+bool FormMain::setMode(int mode) {
+    return settings_->setMode(mode);
+}
+
+void FormMain::updateMode() {
+    settings_->updateMode();
+}
+
+void FormMain::updateId() {
+    settings_->updateId();
+}
+
+void FormMain::updatePin() {
+    settings_->updatePin();
+}
+
+void FormMain::setPin() {
+    settings_->setPin();
+}
+
+void FormMain::loadScript() {
+    scripts_->loadScript();
+}
+
+// ---- The polling loop ----
+
+void FormMain::timer1_Tick() {
+    pollingLoop_->timer1_Tick();
+}
+
+void FormMain::updateInverterStatus(const tarn::InverterFeedback& inverter) {
+    pollingLoop_->updateInverterStatus(inverter);
+}
+
+void FormMain::setSerialText(uint32_t serial) {
+    pollingLoop_->setSerialText(serial);
+}
+
+// ---- Menu commands ----
+
+void FormMain::saveConfigXMLToolStripMenuItem_Click() {
+    ConfigTransfer(*this).saveConfigXMLToolStripMenuItem_Click();
+}
+
+void FormMain::loadConfigxmlToolStripMenuItem_Click() {
+    ConfigTransfer(*this).loadConfigxmlToolStripMenuItem_Click();
+}
+
+void FormMain::factoryResetToolStripMenuItem_Click() {
+    if (!dev || !dev->isOpen()) {
+        return;
+    }
+    QMessageBox question(QMessageBox::Warning, HandlerGuard::caption(),
+                         QStringLiteral("Reset all configurations to factory defaults?"),
+                         QMessageBox::Ok | QMessageBox::Cancel, this);
+    // Ticks keep running while the question is open; the device may be gone when it returns.
+    if (question.exec() != QMessageBox::Ok || !dev) {
+        return;
+    }
+    dev->factoryReset();
+    // The next tick reopens the unit and reads its whole configuration afresh.
+    dev->closeDevice();
+}
+
+void FormMain::exitToolStripMenuItem_Click() {
+    QCoreApplication::quit();
+}
+
+void FormMain::stopToolStripMenuItem_Click() {
+    scripts_->buttonStop_Click();
+}
+
+void FormMain::startupToolStripMenuItem_Click() {
+    scripts_->buttonStartup_Click();
+}
+
+void FormMain::shutdownToolStripMenuItem_Click() {
+    scripts_->buttonShutdown_Click();
+}
+
+// ---- Controls ----
+
+bool FormMain::modeChange() const {
+    return settings_->modeChange();
+}
+bool FormMain::idChange() const {
+    return settings_->idChange();
+}
+bool FormMain::pinChange() const {
+    return settings_->pinChange();
+}
+
+QLabel* FormMain::labelConnectionStatus() const {
+    return settings_->labelConnectionStatus();
+}
+QLabel* FormMain::labelSerialNumber() const {
+    return settings_->labelSerialNumber();
+}
+DropDownList* FormMain::cboId() const {
+    return settings_->cboId();
+}
+DropDownList* FormMain::cboMode() const {
+    return settings_->cboMode();
+}
+FocusLineEdit* FormMain::txtPin() const {
+    return settings_->txtPin();
+}
+QCheckBox* FormMain::chkPin() const {
+    return settings_->chkPin();
+}
+QCheckBox* FormMain::checkBoxEnableBluetooth() const {
+    return settings_->checkBoxEnableBluetooth();
+}
+QLabel* FormMain::labelBluetoothValue() const {
+    return settings_->labelBluetoothValue();
+}
+QCheckBox* FormMain::chkGrp(int n) const {
+    return settings_->chkGrp(n);
+}
+
+QLineEdit* FormMain::txtTotalCurrent() const {
+    return readings_->txtTotalCurrent();
+}
+QLineEdit* FormMain::txtVoltage() const {
+    return readings_->txtVoltage();
+}
+QLineEdit* FormMain::txtIgn1() const {
+    return readings_->txtIgn1();
+}
+QLineEdit* FormMain::txtIgn2() const {
+    return readings_->txtIgn2();
+}
+QLineEdit* FormMain::txtIgn3() const {
+    return readings_->txtIgn3();
+}
+QLineEdit* FormMain::txtIntTemp1() const {
+    return readings_->txtIntTemp1();
+}
+QLineEdit* FormMain::txtIntTemp2() const {
+    return readings_->txtIntTemp2();
+}
+QLineEdit* FormMain::txtIntTemp3() const {
+    return readings_->txtIntTemp3();
+}
+QLineEdit* FormMain::txtExtTemp1() const {
+    return readings_->txtExtTemp1();
+}
+
+QTabWidget* FormMain::ScriptTabBox() const {
+    return scripts_->ScriptTabBox();
+}
+QPlainTextEdit* FormMain::textboxStartup() const {
+    return scripts_->textboxStartup();
+}
+QPlainTextEdit* FormMain::textboxShutdown() const {
+    return scripts_->textboxShutdown();
+}
+QPlainTextEdit* FormMain::textboxValetStartup() const {
+    return scripts_->textboxValetStartup();
+}
+QPlainTextEdit* FormMain::textboxValetShutdown() const {
+    return scripts_->textboxValetShutdown();
+}
+ButtonCheckBox* FormMain::checkboxScriptStartup() const {
+    return scripts_->checkboxScriptStartup();
+}
+ButtonCheckBox* FormMain::checkboxScriptShutdown() const {
+    return scripts_->checkboxScriptShutdown();
+}
+
+} // namespace Corvane

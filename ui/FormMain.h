@@ -1,0 +1,157 @@
+#pragma once
+
+#include "DesignScale.h"
+#include "DeviceSlot.h"
+#include "MainMenu.h"
+
+#include <QMainWindow>
+
+#include <array>
+#include <memory>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QTabWidget;
+class QTimer;
+
+namespace Corvane {
+
+class ButtonCheckBox;
+class DropDownList;
+class FocusLineEdit;
+class PollingLoop;
+class Readings;
+class RelayChannel;
+class ScriptsPanel;
+class SettingsMenu;
+class UnitSettings;
+
+// The console's one window, and its table of contents: it owns the device object `dev`, the
+// menu, the timer that drives the polling loop and the thirteen channel rows, and lays out the
+// three columns: the channel rows, the unit settings above the readings, the scripts panel.
+// What each column does lives in the class that builds it; the operations the system names
+// stay callable here.
+class FormMain : public QMainWindow {
+    Q_OBJECT
+
+public:
+    static constexpr int kChannels = 12;
+
+    explicit FormMain(QWidget* parent = nullptr);
+    ~FormMain() override;
+    FormMain(const FormMain&) = delete;
+    FormMain& operator=(const FormMain&) = delete;
+
+    // Teardown: the stream is disabled if a unit is open, the device object destroyed (closing
+    // USB), then the timer stopped. Closing the window does it; a second time does nothing.
+    void dispose();
+    bool disposed() const { return disposed_; }
+
+    // The device object; empty once the window is torn down.
+    const DeviceSlot& device() const { return dev; }
+
+    // ---- Operations of the unit settings and the scripts panel ----
+    bool setMode(int mode);
+    void updateMode();
+    void updateId();
+    void updatePin();
+    void setPin();
+    void loadScript();
+
+    // ---- The polling loop, run by timer1 ----
+    void timer1_Tick();
+    void updateInverterStatus(const tarn::InverterFeedback& inverter);
+    void setSerialText(uint32_t serial);
+
+    // ---- Menu commands ----
+    void saveConfigXMLToolStripMenuItem_Click();
+    void loadConfigxmlToolStripMenuItem_Click();
+    void factoryResetToolStripMenuItem_Click();
+    void exitToolStripMenuItem_Click();
+    void stopToolStripMenuItem_Click();
+    void startupToolStripMenuItem_Click();
+    void shutdownToolStripMenuItem_Click();
+    void networkSettingsToolStripMenuItem_Click();
+    void switchBoardToolStripMenuItem_Click();
+
+    // ---- Parts, rows and controls, for the polling loop, the dialogs and the tests ----
+    UnitSettings& unitSettings() const { return *settings_; }
+    Readings& readings() const { return *readings_; }
+    ScriptsPanel& scriptsPanel() const { return *scripts_; }
+    const MainMenu& menu() const { return *menu_; }
+    SettingsMenu& settingsMenu() const { return *settingsMenu_; }
+    const std::array<RelayChannel*, kChannels>& channels() const { return channels_; }
+    RelayChannel& inverterChannel() const { return *inverterChannel_; }
+    QTimer* timer1() const { return timer1_; }
+    QGroupBox* groupChannels() const { return groupChannels_; }
+    // The scale of the window's font that every design-pixel position went through.
+    const DesignScale& designScale() const { return scale_; }
+
+    bool modeChange() const;
+    bool idChange() const;
+    bool pinChange() const;
+
+    QLabel* labelConnectionStatus() const;
+    QLabel* labelSerialNumber() const;
+    DropDownList* cboId() const;
+    DropDownList* cboMode() const;
+    FocusLineEdit* txtPin() const;
+    QCheckBox* chkPin() const;
+    QCheckBox* checkBoxEnableBluetooth() const;
+    QLabel* labelBluetoothValue() const;
+    QCheckBox* chkGrp(int n) const; // n from 1 to 12
+
+    QLineEdit* txtTotalCurrent() const;
+    QLineEdit* txtVoltage() const;
+    QLineEdit* txtIgn1() const;
+    QLineEdit* txtIgn2() const;
+    QLineEdit* txtIgn3() const;
+    QLineEdit* txtIntTemp1() const;
+    QLineEdit* txtIntTemp2() const;
+    QLineEdit* txtIntTemp3() const;
+    QLineEdit* txtExtTemp1() const;
+
+    QTabWidget* ScriptTabBox() const;
+    QPlainTextEdit* textboxStartup() const;
+    QPlainTextEdit* textboxShutdown() const;
+    QPlainTextEdit* textboxValetStartup() const;
+    QPlainTextEdit* textboxValetShutdown() const;
+    ButtonCheckBox* checkboxScriptStartup() const;
+    ButtonCheckBox* checkboxScriptShutdown() const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildLayout();
+    QWidget* buildChannelColumn(QWidget* parent);
+    QWidget* buildCenterColumn(QWidget* parent);
+    QWidget* buildRightColumn(QWidget* parent);
+    void buildMenu();
+    void buildRows();
+
+    // The one device object, created closed; the polling loop opens it.
+    DeviceSlot dev;
+    DesignScale scale_;
+    bool disposed_ = false;
+
+    std::unique_ptr<MainMenu> menu_;
+    // The two settings dialogs; holds the switch board (sbc_) while it is open.
+    std::unique_ptr<SettingsMenu> settingsMenu_;
+    // The window's owned components; holds timer1.
+    QObject* components = nullptr;
+    QTimer* timer1_ = nullptr;
+    QGroupBox* groupChannels_ = nullptr;
+    UnitSettings* settings_ = nullptr;
+    std::unique_ptr<Readings> readings_;
+    ScriptsPanel* scripts_ = nullptr;
+    std::array<RelayChannel*, kChannels> channels_{};
+    RelayChannel* inverterChannel_ = nullptr;
+    std::unique_ptr<PollingLoop> pollingLoop_;
+};
+
+} // namespace Corvane

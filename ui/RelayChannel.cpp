@@ -1,0 +1,277 @@
+#include "RelayChannel.h"
+
+#include "ClickLabel.h"
+#include "DesignScale.h"
+#include "DisplayRefresh.h"
+#include "DropDownList.h"
+#include "FuseTable.h"
+#include "InputBox.h"
+#include "NumberText.h"
+#include "TarnInterface.h"
+#include "UnitCodePage.h"
+#include "WindowFonts.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStringList>
+#include <QWidget>
+
+#include <string>
+
+namespace Corvane {
+namespace {
+
+constexpr int kRowPitch = 35;
+constexpr std::size_t kMaxNameBytes = 61; // the unit's name field, without its terminator
+
+// Design-pixel boxes of the row's columns, relative to the row's top.
+struct Slot {
+    int x;
+    int dy;
+    int width;
+    int height;
+};
+constexpr Slot kLabel{7, 5, 82, 17};
+constexpr Slot kOn{96, 0, 45, 23};
+constexpr Slot kOff{148, 0, 50, 23};
+constexpr Slot kToggle{205, 0, 60, 23};
+constexpr Slot kCurrent{272, 2, 60, 22};
+constexpr Slot kStatus{339, 2, 100, 22};
+constexpr Slot kFuse{446, 2, 70, 22};
+constexpr Slot kI2t{523, 2, 50, 22};
+constexpr Slot kProtect{580, 4, 91, 21};
+
+// The standard ratings, written as updateFuse writes them and parse reads them: "7.5" in a
+// point-decimal locale, "7,5" where the comma is the decimal separator (a literal "7.5" there
+// would read as a grouped number, or not at all).
+QStringList fuseChoices() {
+    QStringList choices;
+    for (const double rating : {1.0, 2.0, 3.0, 4.0, 5.0, 7.5, 10.0, 15.0, 20.0, 25.0, 30.0}) {
+        choices.append(NumberText::upToOneDecimal(rating));
+    }
+    return choices;
+}
+
+template <typename W>
+W* place(W* widget, const char* name, const DesignScale& scale, int top, const Slot& slot) {
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setGeometry(scale.rect(slot.x, top + slot.dy, slot.width, slot.height));
+    return widget;
+}
+
+// Clears the fuse lock however the commit ends.
+class UnlockOnExit {
+public:
+    explicit UnlockOnExit(RelayChannel& row)
+        : row_(row) {}
+    ~UnlockOnExit() { row_.fuseUnlock(); }
+    UnlockOnExit(const UnlockOnExit&) = delete;
+    UnlockOnExit& operator=(const UnlockOnExit&) = delete;
+
+private:
+    RelayChannel& row_;
+};
+
+} // namespace
+
+RelayChannel::RelayChannel(QWidget* parent, tarn::TarnInterface& dev, std::uint32_t channel,
+                           bool inverter)
+    : channel_(channel)
+    , dev_(dev)
+    , inverter_(inverter) {
+    const DesignScale scale = DesignScale::of(*parent);
+    const int top = static_cast<int>(channel + 1) * kRowPitch;
+    const bool updates = parent->updatesEnabled();
+    parent->setUpdatesEnabled(false);
+    createControls(parent, scale, top);
+    if (!inverter_) {
+        createFuseControls(parent, scale, top);
+    }
+    wireEvents();
+    parent->setUpdatesEnabled(updates);
+    parent->update();
+}
+
+void RelayChannel::createControls(QWidget* parent, const DesignScale& scale, int top) {
+    lblChannel = place(new ClickLabel(parent), "label1", scale, top, kLabel);
+    // A name from the unit is shown as it is, never interpreted as markup.
+    lblChannel->setTextFormat(Qt::PlainText);
+    lblChannel->setText(QStringLiteral("Ch.%1").arg(channel_ + 1));
+
+    btnOn = place(new QPushButton(QStringLiteral("ON"), parent), "button1", scale, top, kOn);
+    btnOff = place(new QPushButton(QStringLiteral("OFF"), parent), "button2", scale, top, kOff);
+    btnToggle =
+        place(new QPushButton(QStringLiteral("TOGGLE"), parent), "button3", scale, top, kToggle);
+
+    textBoxCurrent = place(new QLineEdit(parent), "textBoxCurrent", scale, top, kCurrent);
+    textBoxCurrent->setFont(WindowFonts::courierNew(7.9));
+    textBoxCurrent->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    textBoxCurrent->setReadOnly(true);
+    textBoxCurrent->setVisible(!inverter_);
+
+    txtBoxRelayStatus = place(new QLineEdit(parent), "textBox3", scale, top, kStatus);
+    txtBoxRelayStatus->setAlignment(Qt::AlignCenter);
+    txtBoxRelayStatus->setReadOnly(true);
+}
+
+void RelayChannel::createFuseControls(QWidget* parent, const DesignScale& scale, int top) {
+    comboBoxFuse = place(new DropDownList(parent), "comboBox1", scale, top, kFuse);
+    comboBoxFuse->setEditable(true);
+    comboBoxFuse->setInsertPolicy(QComboBox::NoInsert);
+    comboBoxFuse->setCompleter(nullptr); // a typed "7" stays 7, not 7.5
+    comboBoxFuse->addItems(fuseChoices());
+    comboBoxFuse->setCurrentIndex(-1);
+
+    txtBoxCurrentSq = place(new QLineEdit(parent), "textBox5", scale, top, kI2t);
+    txtBoxCurrentSq->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+
+    checkBox1 = place(new QCheckBox(parent), "checkBox1", scale, top, kProtect);
+    checkBox1->adjustSize();
+}
+
+void RelayChannel::wireEvents() {
+    connect(lblChannel, &ClickLabel::clicked, this, &RelayChannel::lblChannel_Click);
+    connect(btnOn, &QPushButton::clicked, this, &RelayChannel::btnOn_Click);
+    connect(btnOff, &QPushButton::clicked, this, &RelayChannel::btnOff_Click);
+    connect(btnToggle, &QPushButton::clicked, this, &RelayChannel::btnToggle_Click);
+    if (inverter_) {
+        return;
+    }
+    // A pick of the item already selected but retyped meanwhile raises no index change; the
+    // pick still counts as a change of selection.
+    connect(comboBoxFuse, &QComboBox::currentIndexChanged, this, &RelayChannel::fuseChange);
+    connect(comboBoxFuse, &QComboBox::activated, this, &RelayChannel::fuseChange);
+    connect(comboBoxFuse, &DropDownList::focusGained, this, &RelayChannel::fuseEnter);
+    connect(comboBoxFuse, &DropDownList::focusLost, this, &RelayChannel::fuseLeave);
+    connect(checkBox1, &QCheckBox::toggled, this, &RelayChannel::setFuse);
+}
+
+void RelayChannel::updateFuse(double rating) {
+    if (comboBoxFuse == nullptr) {
+        return;
+    }
+    setFuseText(NumberText::upToOneDecimal(rating));
+    const FuseTable::Colors colors = FuseTable::colorsFor(rating);
+    DisplayRefresh::setColors(*comboBoxFuse, NamedColors::color(colors.background),
+                              NamedColors::color(colors.text));
+}
+
+// Showing an item's text selects that item; any other text selects none, so that picking any
+// item later is a change of selection.
+void RelayChannel::setFuseText(const QString& text) {
+    const int index = comboBoxFuse->findText(text, Qt::MatchExactly);
+    comboBoxFuse->setCurrentIndex(index);
+    if (comboBoxFuse->currentText() != text) {
+        comboBoxFuse->setEditText(text);
+    }
+}
+
+void RelayChannel::SetVisible(bool visible) {
+    lblChannel->setVisible(visible);
+    btnOn->setVisible(visible);
+    btnOff->setVisible(visible);
+    btnToggle->setVisible(visible);
+    txtBoxRelayStatus->setVisible(visible);
+}
+
+bool RelayChannel::fuseLock() {
+    if (fuse_lock_) {
+        return false;
+    }
+    fuse_lock_ = true;
+    return true;
+}
+
+bool RelayChannel::fuseUnlock() {
+    if (!fuse_lock_) {
+        return false;
+    }
+    fuse_lock_ = false;
+    fuse_text_.clear();
+    return true;
+}
+
+void RelayChannel::btnOn_Click() {
+    dev_.sendRelayRequestOn(channel_);
+}
+
+void RelayChannel::btnOff_Click() {
+    dev_.sendRelayRequestOff(channel_);
+}
+
+void RelayChannel::btnToggle_Click() {
+    dev_.sendRelayRequestToggle(channel_);
+}
+
+void RelayChannel::fuseEnter() {
+    fuse_text_ = comboBoxFuse->currentText();
+}
+
+void RelayChannel::fuseLeave() {
+    if (!fuse_text_.isEmpty() && fuse_text_ != comboBoxFuse->currentText()) {
+        calculateFuse();
+    }
+    fuse_text_.clear();
+}
+
+void RelayChannel::fuseChange() {
+    fuseLeave();
+    fuse_text_ = comboBoxFuse->currentText();
+}
+
+void RelayChannel::calculateFuse() {
+    const std::optional<double> rating = NumberText::parse(comboBoxFuse->currentText());
+    if (!rating) {
+        return;
+    }
+    txtBoxCurrentSq->setText(FuseTable::i2tTextFor(*rating));
+    setFuse();
+}
+
+void RelayChannel::setFuse() {
+    if (fuse_lock_) {
+        return;
+    }
+    fuse_lock_ = true;
+    const UnlockOnExit unlock(*this);
+    commitFuse();
+}
+
+void RelayChannel::commitFuse() {
+    const std::optional<double> typed = NumberText::parse(comboBoxFuse->currentText());
+    if (!typed) {
+        return;
+    }
+    const double rating = FuseTable::clampRating(*typed);
+    const std::optional<double> typedI2t = NumberText::parse(txtBoxCurrentSq->text());
+    // Held to what the unit's field carries, so that no value is converted out of range.
+    const double i2t = FuseTable::clampI2t(typedI2t ? *typedI2t : rating * rating);
+    const bool protect = checkBox1->isChecked();
+    dev_.setChannelConfig(channel_, rating, i2t, protect);
+
+    double ratingRead = 0;
+    double i2tRead = 0;
+    bool protectRead = protect;
+    if (dev_.getChannelConfig(channel_, &ratingRead, &i2tRead, &protectRead)) {
+        updateFuse(ratingRead);
+        txtBoxCurrentSq->setText(NumberText::n1(i2tRead));
+        checkBox1->setChecked(protectRead);
+    }
+}
+
+void RelayChannel::lblChannel_Click() {
+    InputBox dialog(lblChannel->window());
+    dialog.setFormText(QStringLiteral("Enter new channel name:"));
+    dialog.setText(lblChannel->text());
+    if (dialog.exec() != QDialog::Accepted) {
+        return;
+    }
+    dev_.setChannelName(channel_, UnitCodePage::toUnit(dialog.getText(), kMaxNameBytes));
+    std::string name;
+    if (dev_.getChannelName(channel_, &name)) {
+        lblChannel->setText(UnitCodePage::fromUnit(name));
+    }
+}
+
+} // namespace Corvane
