@@ -3,6 +3,7 @@ TARN_PACKAGES=(
     cmake ninja-build g++ pkg-config
     libusb-1.0-0-dev libpugixml-dev qt6-base-dev fonts-dejavu-core
     libgtest-dev libgmock-dev libbenchmark-dev
+    librsvg2-bin udev dpkg-dev file desktop-file-utils appstream lintian
 )
 
 # Installs only the packages that are not installed yet, and says what it does either way.
