@@ -61,9 +61,7 @@ expected_files() {
 }
 
 same_lists() { # what, expected file, found file
-    if ! diff -u --label expected --label "$1" "$2" "$3"; then
-        return 1
-    fi
+    diff -u --label expected --label "$1" "$2" "$3"
 }
 
 check_layout() {
