@@ -6,6 +6,7 @@ TARN_PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev clang-format
     umockdev libumockdev-dev
     qt6-svg-dev # the program's SVG icon needs Qt's SVG icon engine at run time
+    librsvg2-bin udev dpkg-dev file desktop-file-utils appstream lintian
 )
 
 # Installs only the packages that are not installed yet, and says what it does either way.
