@@ -10,6 +10,7 @@
 #include "SimUnitWindow.h"
 
 #include <QApplication>
+#include <QTimer>
 
 #include <cstdio>
 #include <exception>
@@ -18,6 +19,9 @@ int main(int argc, char** argv) try {
     // Declared first so that they outlive the window, whose teardown still talks to the unit.
     sim::SimRealClock clock;
     sim::SimUnit unit(sim::SimBus::instance(), clock);
+    // The call record is for tests; kept here it would grow with every tick for as long as the
+    // demo runs.
+    sim::SimBus::instance().setRecording(false);
 
     Corvane::ConsoleProgram::usePlatformStyle();
     QApplication app(argc, argv);
@@ -26,6 +30,7 @@ int main(int argc, char** argv) try {
         auto* control = new tarnsim::SimUnitWindow(unit, &window);
         control->move(window.x() + window.width() + 16, window.y());
         control->show();
+        window.timer1()->stop(); QTimer::singleShot(300, window.timer1(), qOverload<>(&QTimer::start));
     });
 } catch (const std::exception& e) {
     std::fprintf(stderr, "tarnwell: %s\n", e.what());
