@@ -10,7 +10,6 @@
 #include "SimUnitWindow.h"
 
 #include <QApplication>
-#include <QTimer>
 
 #include <cstdio>
 #include <exception>
@@ -30,7 +29,6 @@ int main(int argc, char** argv) try {
         auto* control = new tarnsim::SimUnitWindow(unit, &window);
         control->move(window.x() + window.width() + 16, window.y());
         control->show();
-        window.timer1()->stop(); QTimer::singleShot(300, window.timer1(), qOverload<>(&QTimer::start));
     });
 } catch (const std::exception& e) {
     std::fprintf(stderr, "tarnwell: %s\n", e.what());
