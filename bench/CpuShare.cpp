@@ -4,7 +4,7 @@
 // "unplugged" has the unit off the bus, so that every tick tries to open it. The figure is the
 // process's user plus system time from getrusage over the loop, divided by the wall time.
 //
-//   bench_cpu_share connected|unplugged [seconds]
+//   probe_cpu_share connected|unplugged [seconds]
 
 #include "FormMain.h"
 #include "SimBus.h"
@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
     const bool unplugged = argc > 1 && std::strcmp(argv[1], "unplugged") == 0;
     const int seconds = argc > 2 ? std::atoi(argv[2]) : 10;
     if (argc < 2 || seconds <= 0) {
-        std::fprintf(stderr, "usage: bench_cpu_share connected|unplugged [seconds]\n");
+        std::fprintf(stderr, "usage: probe_cpu_share connected|unplugged [seconds]\n");
         return 2;
     }
     qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen"));

@@ -7,8 +7,8 @@ set -eu
 cd "$(dirname "$0")/.."
 seconds="${1:-10}"
 build="${BUILD_DIR:-build/release}"
-echo "+ cmake --preset release -B $build && cmake --build $build --target bench_cpu_share"
+echo "+ cmake --preset release -B $build && cmake --build $build --target probe_cpu_share"
 [ -f "$build/CMakeCache.txt" ] || cmake --preset release -B "$build"
-cmake --build "$build" --target bench_cpu_share
-"$build/bench/bench_cpu_share" connected "$seconds"
-"$build/bench/bench_cpu_share" unplugged "$seconds"
+cmake --build "$build" --target probe_cpu_share
+"$build/bench/probe_cpu_share" connected "$seconds"
+"$build/bench/probe_cpu_share" unplugged "$seconds"
