@@ -18,6 +18,9 @@ int main(int argc, char** argv) try {
     // Declared first so that they outlive the window, whose teardown still talks to the unit.
     sim::SimRealClock clock;
     sim::SimUnit unit(sim::SimBus::instance(), clock);
+    // The call record is for tests; kept here it would grow with every tick for as long as the
+    // demo runs.
+    sim::SimBus::instance().setRecording(false);
 
     Corvane::ConsoleProgram::usePlatformStyle();
     QApplication app(argc, argv);

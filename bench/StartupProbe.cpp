@@ -7,7 +7,8 @@
 // Every top-level window created after the probe starts gets a damage monitor; the first
 // damage report on one of them is the first frame the program drew into a window. After the
 // settle time the program's resident set is read from /proc and the program is stopped.
-// Prints one line: "startup_ms=<milliseconds> rss_kb=<kilobytes>". Needs an X server (Xvfb)
+// Prints one line: "startup_ms=<milliseconds> rss_kb=<kilobytes> cpu_ms=<milliseconds>", the
+// last the CPU time the program had used by its first frame. Needs an X server (Xvfb)
 // with the DAMAGE extension.
 
 #include <X11/Xlib.h>
@@ -72,6 +73,18 @@ long residentKb(pid_t pid) {
         }
     }
     return -1;
+}
+
+// CPU time the process has used so far, in milliseconds (the scheduler's own count, in
+// nanoseconds). Less sensitive to a busy machine than the wall time, which also counts the time
+// the process waited for a core.
+double cpuMs(pid_t pid) {
+    std::ifstream schedstat("/proc/" + std::to_string(pid) + "/schedstat");
+    unsigned long long onCpuNs = 0;
+    if (!(schedstat >> onCpuNs)) {
+        return -1;
+    }
+    return static_cast<double>(onCpuNs) / 1e6;
 }
 
 void stop(pid_t pid) {
@@ -148,6 +161,7 @@ int main(int argc, char** argv) {
     }
     const bool shown = waitForFirstFrame(display, damageEvent, pid, options.timeoutMs);
     const auto shownAt = Clock::now();
+    const double cpu = cpuMs(pid);
     if (!shown) {
         std::fprintf(stderr, "no frame from %s\n", options.command[0]);
         stop(pid);
@@ -158,6 +172,6 @@ int main(int argc, char** argv) {
     stop(pid);
     XCloseDisplay(display);
     const double ms = std::chrono::duration<double, std::milli>(shownAt - start).count();
-    std::printf("startup_ms=%.1f rss_kb=%ld\n", ms, rss);
+    std::printf("startup_ms=%.1f rss_kb=%ld cpu_ms=%.1f\n", ms, rss, cpu);
     return 0;
 }

@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMetaObject>
 #include <QUrl>
 
 #include <string>
@@ -261,14 +262,25 @@ void PollingLoop::checkFirmware(const tarn::TarnInterface& dev) {
         return;
     }
     checked = true;
-    QMessageBox notice(QMessageBox::Information, HandlerGuard::caption(),
-                       oldFirmwareText(major, minor, build), QMessageBox::Ok | QMessageBox::Cancel,
-                       &window_);
-    // Ticks go on polling inside the notice; nothing of the unit is used after it closes.
-    if (notice.exec() == QMessageBox::Ok) {
-        // Without a browser to start the page simply stays closed; the loop goes on.
-        QDesktopServices::openUrl(QUrl(QString::fromLatin1(kDownloadUrl)));
-    }
+    // Qt never fires a timer again while its own handler runs, so a notice shown from inside
+    // this tick would stop the polling until it closed. Shown straight after the tick instead,
+    // its event loop keeps timer1 ticking, and those ticks poll.
+    const QString text = oldFirmwareText(major, minor, build);
+    FormMain* window = &window_;
+    // A posted call, not a zero timer: under a timer's own dispatch no timer fires at all.
+    QMetaObject::invokeMethod(
+        window,
+        [window, text] {
+            HandlerGuard::run(window, [window, &text] {
+                QMessageBox notice(QMessageBox::Information, HandlerGuard::caption(), text,
+                                   QMessageBox::Ok | QMessageBox::Cancel, window);
+                if (notice.exec() == QMessageBox::Ok) {
+                    // Without a browser to start the page simply stays closed; the loop goes on.
+                    QDesktopServices::openUrl(QUrl(QString::fromLatin1(kDownloadUrl)));
+                }
+            });
+        },
+        Qt::QueuedConnection);
 }
 
 // ---- No unit ----

@@ -6,14 +6,11 @@
 #include "ConfigLocale.h"
 #include "DropDownList.h"
 #include "FocusLineEdit.h"
-#include "NumberText.h"
 #include "RelayChannel.h"
 #include "ScriptsPanel.h"
 #include "SettingsMenu.h"
 #include "SwitchBoardConfig.h"
 #include "TarnConfig.h"
-#include "UnitCodePage.h"
-#include "UnitSettings.h"
 #include "WindowFixture.h"
 
 #include <QCheckBox>
@@ -152,31 +149,12 @@ protected:
         return config;
     }
 
-    // What the polling loop's connect read puts into the window.
+    // Reconnects through the polling loop, which reads the unit's whole configuration into the
+    // window as on any new connection.
     void showUnit() {
-        Corvane::UnitSettings& s = window().unitSettings();
-        s.updateMode();
-        s.updateId();
-        s.updatePin();
-        s.updateGroups();
-        s.updateBluetoothEnabled();
-        for (Corvane::RelayChannel* row : window().channels()) {
-            double rating = 0;
-            double i2t = 0;
-            bool protect = false;
-            if (windowDev().getChannelConfig(row->channel(), &rating, &i2t, &protect)) {
-                row->fuseLock();
-                row->updateFuse(rating);
-                row->txtBoxCurrentSq->setText(Corvane::NumberText::n1(i2t));
-                row->checkBox1->setChecked(protect);
-                row->fuseUnlock();
-            }
-            std::string name;
-            if (windowDev().getChannelName(row->channel(), &name)) {
-                row->lblChannel->setText(Corvane::UnitCodePage::fromUnit(name));
-            }
-        }
-        window().scriptsPanel().loadScript();
+        windowDev().closeDevice();
+        window().timer1_Tick();
+        ASSERT_TRUE(windowDev().isOpen());
         bus().clearCalls();
     }
 
@@ -247,6 +225,10 @@ TEST_F(ConfigTransferTest, ModeValetIsSentAndTheModeBoxWaitsForThePoll) {
     EXPECT_EQ(sentValues(Command::SET_MODE, 1, 1), (std::vector<uint32_t>{2}));
     EXPECT_EQ(unit().settings().mode, 2);
     EXPECT_EQ(window().cboMode()->currentIndex(), 0);
+    for (int tick = 0; tick < 4 && window().cboMode()->currentIndex() != 2; ++tick) {
+        window().timer1_Tick();
+    }
+    EXPECT_EQ(window().cboMode()->currentIndex(), 2);
 }
 
 TEST_F(ConfigTransferTest, AModeSavedWithNothingSelectedIsEmptyAndLeavesTheModeAlone) {

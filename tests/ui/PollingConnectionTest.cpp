@@ -11,7 +11,9 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 
 #include <algorithm>
@@ -43,19 +45,30 @@ struct NoticeSeen {
     QString text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons buttons;
+    QString voltageWhileOpen; // what the ticks under the notice had shown when it was answered
 };
 
-// Answers the next notice with `button`, noting what it showed.
-std::shared_ptr<const ModalOutcome> answerNotice(QMessageBox::StandardButton button,
-                                                 NoticeSeen& seen, int timeoutMs = 3000) {
-    return answerNextModal(
-        [button, &seen](QWidget& modal) {
-            auto* box = qobject_cast<QMessageBox*>(&modal);
-            ASSERT_NE(box, nullptr);
-            seen = {box->text(), box->icon(), box->standardButtons()};
-            box->button(button)->click();
+// Answers the next notice with `button`, noting what it showed. A looker that outlives its
+// test holds nothing of it: what it notes lives as long as the looker.
+struct NoticeAnswer {
+    std::shared_ptr<const ModalOutcome> outcome;
+    std::shared_ptr<NoticeSeen> seen;
+};
+
+NoticeAnswer answerNotice(QMessageBox::StandardButton button, QLineEdit& voltage,
+                          int timeoutMs = 3000) {
+    auto seen = std::make_shared<NoticeSeen>();
+    QPointer<QLineEdit> box(&voltage);
+    auto outcome = answerNextModal(
+        [button, seen, box](QWidget& modal) {
+            auto* notice = qobject_cast<QMessageBox*>(&modal);
+            ASSERT_NE(notice, nullptr);
+            *seen = {notice->text(), notice->icon(), notice->standardButtons(),
+                     box ? box->text() : QString()};
+            notice->button(button)->click();
         },
         timeoutMs);
+    return {outcome, seen};
 }
 
 void reconnect(sim::SimUnit& unit) {
@@ -111,16 +124,24 @@ protected:
         const VersionCase& v = GetParam();
         unit().setIdentity(identity(v.major, v.minor, v.build));
         reconnect(unit());
+        window().timer1()->start(); // the notice's own event loop runs the real timer
     }
 };
 
 TEST_P(FirmwareNotice, IsShownOncePerRunAndOkOpensTheDownloadPage) {
     const VersionCase& v = GetParam();
     UrlCatcher browser;
-    NoticeSeen seen;
-    auto outcome = answerNotice(QMessageBox::Ok, seen, v.notice ? 3000 : 50);
-    tick(); // ticks keep polling inside the notice
-    QTest::qWait(v.notice ? 0 : 80);
+    const NoticeAnswer answer =
+        answerNotice(QMessageBox::Ok, *window().txtVoltage(), v.notice ? 3000 : 30);
+    const auto& outcome = answer.outcome;
+    const NoticeSeen& seen = *answer.seen;
+    tick(); // the notice comes up straight after the tick, and timer1 polls inside it
+    if (v.notice) {
+        EXPECT_TRUE(
+            QTest::qWaitFor([&] { return outcome->answered && !browser.opened.isEmpty(); }));
+    } else {
+        QTest::qWait(150); // past the looker's time
+    }
     ASSERT_EQ(outcome->answered, v.notice);
     EXPECT_EQ(PollingLoop::firmwareChecked(), v.notice);
     if (!v.notice) {
@@ -135,6 +156,7 @@ TEST_P(FirmwareNotice, IsShownOncePerRunAndOkOpensTheDownloadPage) {
                              .arg(v.minor)
                              .arg(v.build));
     EXPECT_EQ(seen.icon, QMessageBox::Information);
+    EXPECT_FALSE(seen.voltageWhileOpen.isEmpty()) << "no poll tick ran inside the notice";
     EXPECT_EQ(seen.buttons, QMessageBox::Ok | QMessageBox::Cancel);
     ASSERT_EQ(browser.opened.size(), 1);
     EXPECT_EQ(browser.opened.front(), QUrl(PollingLoop::kDownloadUrl));
@@ -143,10 +165,9 @@ TEST_P(FirmwareNotice, IsShownOncePerRunAndOkOpensTheDownloadPage) {
     // A reconnection in the same run shows no second notice.
     reconnect(unit());
     tick(2);
-    NoticeSeen again;
-    auto second = answerNotice(QMessageBox::Ok, again, 50);
+    auto second = answerNotice(QMessageBox::Ok, *window().txtVoltage(), 30).outcome;
     tick();
-    QTest::qWait(80);
+    QTest::qWait(150); // past the looker's time
     EXPECT_FALSE(second->answered);
     EXPECT_EQ(window().labelConnectionStatus()->text(),
               QStringLiteral("Firmware v%1.%2.%3").arg(v.major).arg(v.minor).arg(v.build));
@@ -161,10 +182,10 @@ TEST_F(PollingTest, CancellingTheNoticeOpensNothingAndPollingGoesOn) {
     unit().setIdentity(identity(1, 0, 4));
     reconnect(unit());
     UrlCatcher browser;
-    NoticeSeen seen;
-    auto outcome = answerNotice(QMessageBox::Cancel, seen);
+    auto outcome = answerNotice(QMessageBox::Cancel, *window().txtVoltage()).outcome;
     tick();
-    ASSERT_TRUE(outcome->answered);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return outcome->answered; }));
+    QTest::qWait(30);
     EXPECT_TRUE(browser.opened.isEmpty());
     queueStream(powerPacket(11000, 0, 0));
     tick();
