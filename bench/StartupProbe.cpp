@@ -2,7 +2,7 @@
 // and how much memory it holds once started. It watches the X server from outside, so the
 // program measured runs unchanged:
 //
-//   bench_startup_probe [--settle-ms N] [--timeout-ms N] -- program [arguments...]
+//   probe_startup [--settle-ms N] [--timeout-ms N] -- program [arguments...]
 //
 // Every top-level window created after the probe starts gets a damage monitor; the first
 // damage report on one of them is the first frame the program drew into a window. After the

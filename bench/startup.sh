@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Start-up of the console against a minimal Qt Widgets window built the same way: time from
 # process start to the first frame on the screen, and resident memory once started. Runs both
-# under Xvfb (a virtual X server) with bench_startup_probe watching from outside, several times
+# under Xvfb (a virtual X server) with probe_startup watching from outside, several times
 # each, and prints the medians and the ratios. The wall time is what the operator waits; the CPU
 # time up to the first frame says the same with less noise when other work shares the machine.
 #
@@ -21,7 +21,7 @@ median() { # column -> its median over the lines on stdin
 measure() { # program -> "median_ms median_kb median_cpu_ms"
     local program=$1 i lines
     lines=$(for ((i = 0; i < runs; i++)); do
-        "$build/bench/bench_startup_probe" --settle-ms 1000 -- "$program"
+        "$build/bench/probe_startup" --settle-ms 1000 -- "$program"
     done | sed -E 's/startup_ms=([0-9.]+) rss_kb=([0-9]+) cpu_ms=([0-9.-]+)/\1 \2 \3/')
     echo "$(median 1 <<<"$lines") $(median 2 <<<"$lines") $(median 3 <<<"$lines")"
 }
@@ -30,7 +30,7 @@ measure() { # program -> "median_ms median_kb median_cpu_ms"
 if [ "${TARN_STARTUP_UNDER_XVFB:-}" = 1 ]; then
     XDG_RUNTIME_DIR=$(mktemp -d)
     export XDG_RUNTIME_DIR
-    read -r min_ms min_kb min_cpu < <(measure "$build/bench/bench_minimal_window")
+    read -r min_ms min_kb min_cpu < <(measure "$build/bench/probe_minimal_window")
     read -r sim_ms sim_kb sim_cpu < <(measure "$build/app/tarnwell-sim")
     uptime
     printf "minimal window: %7.1f ms to first frame (%4s ms CPU), %6d kB resident\n" \
@@ -43,7 +43,7 @@ if [ "${TARN_STARTUP_UNDER_XVFB:-}" = 1 ]; then
 fi
 
 echo "==> Building in $build"
-cmake --build "$build" --target tarnwell-sim bench_minimal_window bench_startup_probe
+cmake --build "$build" --target tarnwell-sim probe_minimal_window probe_startup
 echo "==> Measuring under Xvfb, $runs runs each (medians)"
 TARN_STARTUP_UNDER_XVFB=1 xvfb-run -a -s '-screen 0 1400x800x24 +extension DAMAGE' \
     bash "$0" "$build" "$runs"
