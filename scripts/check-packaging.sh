@@ -47,6 +47,8 @@ expected_files() {
     if [ "$has_program" = 1 ]; then
         echo usr/bin/tarnwell
     fi
+    # The headless tool for installers ships in the same package.
+    echo usr/bin/tarnwell-cli
     echo usr/share/applications/$app_id.desktop
     echo usr/share/metainfo/$app_id.metainfo.xml
     echo usr/share/icons/hicolor/scalable/apps/$app_id.svg
