@@ -1,5 +1,6 @@
 #include "ConfigFileError.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace Corvane {
@@ -17,6 +18,21 @@ std::string composeMessage(const std::string& path, const std::string& reason,
 }
 
 } // namespace
+
+ConfigFileError::Position ConfigFileError::positionAt(std::string_view bytes, std::size_t offset) {
+    Position pos;
+    pos.offset = offset;
+    const std::size_t end = std::min(offset, bytes.size());
+    std::size_t lineStart = 0;
+    for (std::size_t i = 0; i < end; ++i) {
+        if (bytes[i] == '\n') {
+            ++pos.line;
+            lineStart = i + 1;
+        }
+    }
+    pos.column = end - lineStart + 1;
+    return pos;
+}
 
 ConfigFileError::ConfigFileError(std::string path, std::string reason,
                                  std::optional<Position> position)

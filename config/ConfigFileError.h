@@ -4,6 +4,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace Corvane {
 
@@ -18,6 +19,9 @@ public:
     };
 
     ConfigFileError(std::string path, std::string reason, std::optional<Position> position = {});
+
+    // The line and column of a byte offset in the file's bytes (lines end at line feeds).
+    static Position positionAt(std::string_view bytes, std::size_t offset);
 
     const std::string& path() const noexcept { return path_; }
     const std::string& reason() const noexcept { return reason_; }

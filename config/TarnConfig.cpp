@@ -3,6 +3,7 @@
 #include "ConfigFileError.h"
 #include "ConfigFileIO.h"
 #include "ValueText.h"
+#include "WellFormedXml.h"
 
 #include <pugixml.hpp>
 
@@ -199,19 +200,29 @@ std::optional<std::int32_t> idFromText(const std::string& text) {
     return std::nullopt;
 }
 
-ConfigFileError::Position positionOf(std::string_view bytes, std::ptrdiff_t parserOffset) {
-    ConfigFileError::Position pos;
-    pos.offset = parserOffset < 0 ? 0 : static_cast<std::size_t>(parserOffset);
-    const std::size_t end = std::min(pos.offset, bytes.size());
-    std::size_t lineStart = 0;
-    for (std::size_t i = 0; i < end; ++i) {
-        if (bytes[i] == '\n') {
-            ++pos.line;
-            lineStart = i + 1;
-        }
+// Parses a whole file into `doc`, or throws ConfigFileError for a file that is too large or not
+// well-formed XML.
+void parseDocument(std::string_view bytes, const std::string& sourceName, pugi::xml_document& doc) {
+    if (bytes.size() > maxConfigFileSize) {
+        throw ConfigFileError(sourceName, "the file is larger than the limit of " +
+                                              std::to_string(maxConfigFileSize) + " bytes");
     }
-    pos.column = end - lineStart + 1;
-    return pos;
+    // pugixml accepts some malformed documents (a second root element, a bare '&'), so the
+    // whole grammar is checked first and nothing is taken from a file that fails it.
+    if (const std::optional<XmlFault> fault = findXmlFault(bytes)) {
+        throw ConfigFileError(sourceName, "not well-formed XML: " + fault->reason, fault->position);
+    }
+    // Default options on purpose: no document type declaration is taken and only XML's own
+    // entities are expanded, so a file cannot pull in anything from outside itself. Line
+    // breaks come back as single line feeds and white-space-only texts are dropped.
+    const pugi::xml_parse_result parsed =
+        doc.load_buffer(bytes.data(), bytes.size(), pugi::parse_default, pugi::encoding_auto);
+    if (!parsed) {
+        const std::size_t offset = parsed.offset < 0 ? 0 : static_cast<std::size_t>(parsed.offset);
+        throw ConfigFileError(sourceName,
+                              std::string("not well-formed XML: ") + parsed.description(),
+                              ConfigFileError::positionAt(bytes, offset));
+    }
 }
 
 } // namespace
@@ -397,21 +408,8 @@ void TarnConfig::readConfigFile(const std::string& path) {
 }
 
 void TarnConfig::readConfigBytes(std::string_view bytes, const std::string& sourceName) {
-    if (bytes.size() > maxConfigFileSize) {
-        throw ConfigFileError(sourceName, "the file is larger than the limit of " +
-                                              std::to_string(maxConfigFileSize) + " bytes");
-    }
-    // Default options on purpose: no document type declaration is taken and only XML's own
-    // entities are expanded, so a file cannot pull in anything from outside itself. Line
-    // breaks come back as single line feeds and white-space-only texts are dropped.
     pugi::xml_document doc;
-    const pugi::xml_parse_result parsed =
-        doc.load_buffer(bytes.data(), bytes.size(), pugi::parse_default, pugi::encoding_auto);
-    if (!parsed) {
-        throw ConfigFileError(sourceName,
-                              std::string("not a valid XML document: ") + parsed.description(),
-                              positionOf(bytes, parsed.offset));
-    }
+    parseDocument(bytes, sourceName, doc);
 
     // Items are taken into a copy so that this object changes only as a whole.
     TarnConfig next(*this);

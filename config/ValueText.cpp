@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <climits>
 #include <cmath>
 #include <limits>
 #include <system_error>
@@ -39,6 +40,7 @@ bool usableSeparator(char c) {
 struct Separators {
     char decimal = '.';
     std::optional<char> group;
+    std::string grouping; // the locale's group sizes, rightmost first
 };
 
 Separators separatorsOf(const std::locale& locale) {
@@ -51,8 +53,40 @@ Separators separatorsOf(const std::locale& locale) {
     const char group = punct.thousands_sep();
     if (!grouping.empty() && grouping[0] > 0 && usableSeparator(group) && group != s.decimal) {
         s.group = group;
+        s.grouping = grouping;
     }
     return s;
+}
+
+// Whether the digits and separators of an integer part form the locale's groups: counted from
+// the right, every group but the leftmost has exactly its size (three in most locales) and the
+// leftmost has one digit up to that size. So "1,130" and "12,345,678" are grouped, while "7,5"
+// (a comma-decimal 7.5 read with a point-decimal locale) and "1,2345" are not.
+bool properlyGrouped(std::string_view integerPart, char separator, const std::string& grouping) {
+    std::size_t groupIndex = 0;
+    std::size_t size = static_cast<unsigned char>(grouping[0]);
+    while (true) {
+        const std::size_t cut = integerPart.rfind(separator);
+        const std::string_view group =
+            cut == std::string_view::npos ? integerPart : integerPart.substr(cut + 1);
+        if (cut == std::string_view::npos) {
+            return !group.empty() && group.size() <= size;
+        }
+        if (group.size() != size) {
+            return false;
+        }
+        integerPart = integerPart.substr(0, cut);
+        ++groupIndex;
+        if (groupIndex < grouping.size()) {
+            const auto next = static_cast<unsigned char>(grouping[groupIndex]);
+            if (next == 0 || next >= CHAR_MAX) {
+                // No further grouping: what is left must stand without separators.
+                return !integerPart.empty() &&
+                       integerPart.find(separator) == std::string_view::npos;
+            }
+            size = next;
+        }
+    }
 }
 
 // For a number that does not fit a double: whether it is too large rather than too small.
@@ -85,6 +119,22 @@ bool overflows(std::string_view plain) {
     }
     return seen && lead + exponent > 0;
 }
+
+class FixedPunct : public std::numpunct<char> {
+public:
+    FixedPunct(char decimal, char group)
+        : decimal_(decimal)
+        , group_(group) {}
+
+protected:
+    char do_decimal_point() const override { return decimal_; }
+    char do_thousands_sep() const override { return group_; }
+    std::string do_grouping() const override { return group_ == '\0' ? "" : "\3"; }
+
+private:
+    char decimal_;
+    char group_;
+};
 
 constexpr std::string_view nanWord = "NaN";
 constexpr std::string_view infinityWord = "Infinity";
@@ -150,12 +200,19 @@ std::optional<std::uint32_t> parseUnsigned(std::string_view text, std::uint32_t 
     return static_cast<std::uint32_t>(value);
 }
 
+std::locale makeNumberLocale(char decimalPoint, char groupSeparator) {
+    // The locale owns the facet and deletes it with its last copy.
+    return std::locale(std::locale::classic(), new FixedPunct(decimalPoint, groupSeparator));
+}
+
 std::string formatNumber(double value, const std::locale& locale) {
     if (std::isnan(value)) {
         return std::string(nanWord);
     }
     if (std::isinf(value)) {
-        return (value < 0 ? "-" : "") + std::string(infinityWord);
+        std::string text = value < 0 ? "-" : "";
+        text += infinityWord;
+        return text;
     }
     char buffer[64];
     const auto result =
@@ -194,18 +251,24 @@ std::optional<double> parseNumber(std::string_view text, const std::locale& loca
     }
 
     std::size_t mantissaDigits = 0;
+    const std::size_t integerStart = pos;
+    bool grouped = false;
     while (pos < text.size()) {
         const char c = text[pos];
         if (isDigit(c)) {
             plain += c;
             ++mantissaDigits;
             ++pos;
-        } else if (seps.group && c == *seps.group && mantissaDigits > 0 && pos + 1 < text.size() &&
-                   isDigit(text[pos + 1])) {
+        } else if (seps.group && c == *seps.group) {
+            grouped = true;
             ++pos;
         } else {
             break;
         }
+    }
+    if (grouped && !properlyGrouped(text.substr(integerStart, pos - integerStart), *seps.group,
+                                    seps.grouping)) {
+        return std::nullopt;
     }
     if (pos < text.size() && text[pos] == seps.decimal) {
         plain += '.';

@@ -34,7 +34,7 @@ void forEachDevice(libusb_context* ctx, Visit&& visit) {
     if (!list) {
         return;
     }
-    for (ssize_t i = 0; i < count; ++i) {
+    for (std::size_t i = 0; i < static_cast<std::size_t>(count); ++i) {
         libusb_device* device = list[i];
         libusb_device_descriptor desc{};
         if (device == nullptr || libusb_get_device_descriptor(device, &desc) != LIBUSB_SUCCESS) {

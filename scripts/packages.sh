@@ -3,7 +3,7 @@ TARN_PACKAGES=(
     cmake ninja-build g++ pkg-config
     libusb-1.0-0-dev libpugixml-dev qt6-base-dev fonts-dejavu-core
     libcli11-dev
-    libgtest-dev libgmock-dev libbenchmark-dev
+    libgtest-dev libgmock-dev libbenchmark-dev clang-format
     umockdev libumockdev-dev
 )
 

@@ -274,7 +274,17 @@ int LIBUSB_CALL libusb_set_option(libusb_context* ctx, enum libusb_option option
     int result = LIBUSB_SUCCESS;
     if (option == LIBUSB_OPTION_LOG_LEVEL) {
         std::va_list args;
+        // The signature is libusb's own, an enum right before the ellipsis, and callers pass the
+        // level as an int after it; clang rightly notes that the standard leaves this undefined,
+        // but every ABI libusb runs on passes the enum as that int, and libusb reads it this way.
+#if defined(__clang__)
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wvarargs"
+#endif
         va_start(args, option);
+#if defined(__clang__)
+#pragma clang diagnostic pop
+#endif
         value = va_arg(args, int);
         va_end(args);
     }

@@ -89,10 +89,26 @@ TEST(ConfigFileSafety, MalformedXmlIsReportedWithItsPosition) {
 TEST(ConfigFileSafety, EntitiesAndDocumentTypesAreNotExpanded) {
     TempDir dir;
     writeBytes(dir.file("secret"), "Valet");
-    const TarnConfig c =
-        readXml("<!DOCTYPE TarnConfig [<!ENTITY e SYSTEM \"file://" + dir.file("secret") +
-                "\"><!ENTITY m \"Manual\">]>" + inRoot("<Mode>&e;</Mode><PIN>&m;</PIN>"));
-    EXPECT_FALSE(c.modeHasValue());
+    writeBytes(dir.file("broken.dtd"), "<!ELEMENT");
+    const std::string subset =
+        "<!ENTITY e SYSTEM \"file://" + dir.file("secret") + "\"><!ENTITY m \"Manual\">";
+    // Declared entities are never expanded, and a file that uses one is refused rather than
+    // read with the reference as text.
+    for (const char* body : {"<Mode>&e;</Mode>", "<PIN>&m;</PIN>"}) {
+        TarnConfig c;
+        c.setPin("1");
+        try {
+            c.readConfigBytes("<!DOCTYPE TarnConfig [" + subset + "]>" + inRoot(body), "mem");
+            ADD_FAILURE() << body;
+        } catch (const ConfigFileError& e) {
+            EXPECT_NE(e.reason().find("does not expand"), std::string::npos) << e.reason();
+        }
+        EXPECT_EQ(c.getPin(), "1");
+        EXPECT_FALSE(c.modeHasValue());
+    }
+    // Declared but unused, with an external subset that is never loaded: read as usual.
+    const TarnConfig c = readXml("<!DOCTYPE TarnConfig SYSTEM \"file://" + dir.file("broken.dtd") +
+                                 "\" [" + subset + "]>" + inRoot("<PIN>&amp;m;</PIN>"));
     EXPECT_EQ(c.getPin(), "&m;");
 }
 

@@ -42,17 +42,30 @@ TEST(ConfigNumbers, ParsingFollowsTheLocale) {
     const Case cases[] = {
         {"-1e-999", 0.0, 0.0},
         {"-1e999", -inf, -inf},
-        {"7.5", 7.5, 75},
-        {"7,5", 75, 7.5},
+        // The other convention's decimal separator is not a group separator.
+        {"7.5", 7.5, {}},
+        {"7,5", {}, 7.5},
+        {"-0.5", -0.5, {}},
+        {"0,25", {}, 0.25},
+        // Group separators only in groups of three.
         {"1,130.25", 1130.25, {}},
         {"1.130,25", {}, 1130.25},
+        {"1,130", 1130, 1.13},
+        {"12,345,678", 12345678, {}},
+        {"12.345.678", {}, 12345678},
+        {"-1,234.5e1", -12345, {}},
+        {"1,2345", {}, 1.2345},
+        {"1234,567", {}, 1234.567},
+        {"1,234,56", {}, {}},
+        {",130", {}, 0.13},
+        {"130,", {}, 130},
+        {"1,130,", {}, {}},
         {" 68 ", 68, 68},
         {"+3", 3, 3},
-        {"-0.5", -0.5, -5},
         {".5", 0.5, {}},
         {"5.", 5, {}},
         {"1E+3", 1000, 1000},
-        {"2.5e-1", 0.25, 2.5},
+        {"2.5e-1", 0.25, {}},
         {",5", {}, 0.5},
         {"1,,0", {}, {}},
         {"", {}, {}},
@@ -69,6 +82,45 @@ TEST(ConfigNumbers, ParsingFollowsTheLocale) {
     // The classic locale does not group, so a comma is never silently dropped.
     EXPECT_FALSE(parseNumber("7,5", std::locale::classic()));
     EXPECT_EQ(parseNumber("7.5", std::locale::classic()), 7.5);
+}
+
+TEST(ConfigNumbers, GroupSizesFollowTheLocale) {
+    // Groups of three, then of two: 12,34,567.
+    class TwoThenThree : public std::numpunct<char> {
+    protected:
+        char do_decimal_point() const override { return '.'; }
+        char do_thousands_sep() const override { return ','; }
+        std::string do_grouping() const override { return "\3\2"; }
+    };
+    const std::locale loc(std::locale::classic(), new TwoThenThree);
+    EXPECT_EQ(parseNumber("12,34,567", loc), 1234567.0);
+    EXPECT_EQ(parseNumber("1,234", loc), 1234.0);
+    EXPECT_FALSE(parseNumber("1,234,567", loc));
+    EXPECT_FALSE(parseNumber("123,45", loc));
+    // A locale that does not group takes no separator at all.
+    EXPECT_FALSE(parseNumber("1,234", makeNumberLocale('.', '\0')));
+}
+
+TEST(ConfigNumbers, FilesReadWithTheOtherConventionNeverChangeScale) {
+    const std::locale point = pointDecimalLocale();
+    const std::locale comma = commaDecimalLocale();
+    struct Case {
+        double value;
+        double acrossLocales; // written with one convention, read with the other
+    };
+    // Whole numbers are never grouped when written, so they travel; fractions do not parse
+    // in the other convention, and an unparsable "Fuse" or "I2T" reads as 0.
+    const Case cases[] = {{7.5, 0}, {0.25, 0}, {1130, 1130}, {30, 30}, {1234567, 1234567}};
+    for (const auto& [from, to] : {std::pair{point, comma}, std::pair{comma, point}}) {
+        for (const Case& c : cases) {
+            TarnConfig out(from);
+            out.setChannel(0, {0, "", c.value, c.value, {}, {}});
+            TarnConfig in(to);
+            in.readConfigBytes(out.toFileBytes(), "mem");
+            EXPECT_EQ(in.getChannel(0)->fuse, c.acrossLocales) << c.value;
+            EXPECT_EQ(in.getChannel(0)->I2T, c.acrossLocales) << c.value;
+        }
+    }
 }
 
 TEST(ConfigNumbers, EveryWrittenValueReadsBack) {

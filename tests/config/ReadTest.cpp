@@ -79,8 +79,8 @@ TEST(ConfigRead, ModeAndUnitIdTextsAreExactAndCaseSensitive) {
 }
 
 TEST(ConfigRead, FirstElementInDocumentOrderWinsAtAnyDepth) {
-    const TarnConfig c = readXml("<Other><Channels><x><Mode>Manual</Mode></x></Channels></Other>"
-                                 "<Mode>Auto</Mode>");
+    const TarnConfig c = readXml(inRoot("<Other><Channels><x><Mode>Manual</Mode></x></Channels>"
+                                        "</Other><Mode>Auto</Mode>"));
     EXPECT_EQ(c.getMode(), 1);
     EXPECT_TRUE(c.channelHasValue()); // that "Channels" was found too, holding nothing usable
     EXPECT_TRUE(c.getChannels().empty());

@@ -1,31 +1,13 @@
 #include "TestSupport.h"
 
+#include "ValueText.h"
+
 #include <algorithm>
 #include <fstream>
-#include <iterator>
 #include <random>
 #include <sstream>
 
 namespace Corvane::test {
-namespace {
-
-class Punct : public std::numpunct<char> {
-public:
-    Punct(char decimal, char group)
-        : decimal_(decimal)
-        , group_(group) {}
-
-protected:
-    char do_decimal_point() const override { return decimal_; }
-    char do_thousands_sep() const override { return group_; }
-    std::string do_grouping() const override { return "\3"; }
-
-private:
-    char decimal_;
-    char group_;
-};
-
-} // namespace
 
 TempDir::TempDir() {
     std::random_device random;
@@ -50,7 +32,9 @@ std::vector<std::string> TempDir::entries() const {
 
 std::string readBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return std::move(bytes).str();
 }
 
 void writeBytes(const std::filesystem::path& path, const std::string& bytes) {
@@ -62,10 +46,10 @@ std::string expectedFile(const std::string& name) {
 }
 
 std::locale commaDecimalLocale() {
-    return std::locale(std::locale::classic(), new Punct(',', '.'));
+    return makeNumberLocale(',', '.');
 }
 std::locale pointDecimalLocale() {
-    return std::locale(std::locale::classic(), new Punct('.', ','));
+    return makeNumberLocale('.', ',');
 }
 
 TarnConfig fullConfig(const std::locale& numberLocale) {

@@ -63,7 +63,8 @@ void DotControl::paintEvent(QPaintEvent*) {
     painter.fillRect(rect(), back);
     painter.setPen(fore);
     painter.setFont(font());
-    painter.drawText(QRectF(rect()), Qt::AlignHCenter | Qt::AlignTop | _stringFormat, Text());
+    painter.drawText(QRectF(rect()),
+                     static_cast<int>(Qt::AlignHCenter | Qt::AlignTop) | _stringFormat, Text());
 }
 
 void DotControl::changeEvent(QEvent* event) {
