@@ -395,7 +395,7 @@ private:
         }
     }
 
-    // [40] STag, [44] EmptyElemTag, [41] Attribute; WFC: Unique Att Spec. Returns whether the
+    // [40] STag, [44] EmptyElemTag, [41] Attribute; WFC: no attribute twice. Returns whether the
     // element has content to come.
     bool startTag(OpenElement& opened) {
         ++pos_;
