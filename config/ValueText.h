@@ -13,6 +13,8 @@ namespace Corvane {
 bool isSpaceChar(char c);
 std::string_view trimXmlSpace(std::string_view text);
 bool isBlank(std::string_view text);
+// ASCII letters compared without regard to case; every other byte must match exactly.
+bool equalsIgnoreCase(std::string_view a, std::string_view b);
 
 const char* flagText(bool value);
 // Case-insensitive "true" or "false", surrounding white space ignored.

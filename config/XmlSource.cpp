@@ -1,4 +1,5 @@
 #include "XmlSource.h"
+#include "ValueText.h"
 
 #include <array>
 #include <optional>
@@ -10,25 +11,9 @@ bool startsWith(std::string_view s, std::string_view prefix) {
     return s.substr(0, prefix.size()) == prefix;
 }
 
-char asciiLower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool sameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (asciiLower(a[i]) != asciiLower(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 bool isOneOf(std::string_view name, std::initializer_list<std::string_view> names) {
     for (const std::string_view candidate : names) {
-        if (sameName(name, candidate)) {
+        if (equalsIgnoreCase(name, candidate)) {
             return true;
         }
     }
