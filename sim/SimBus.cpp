@@ -66,6 +66,10 @@ void SimDevice::clearQueues() {
     queues_.clear();
 }
 
+void SimDevice::failTransfer(std::size_t index, TransferFault fault) {
+    transferFault_.emplace(index, fault);
+}
+
 void SimDevice::unplug() {
     if (!attached_) {
         return;

@@ -18,6 +18,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <utility>
 #include <vector>
 
 namespace sim {
@@ -57,6 +58,16 @@ struct Reply {
     bool unplug = false;
 };
 
+// How one transfer goes wrong (SimDevice::failTransfer), whoever would have answered it.
+enum class TransferFault {
+    Timeout,  // nothing moves and the call reports a timeout at once
+    NoDevice, // the device is unplugged as the transfer is made
+    Io,       // the transfer fails with an I/O error; the device stays on the bus
+    Pipe,     // the endpoint stalls; nothing moves
+    Short,    // one byte fewer moves: the device sees the request cut (OUT) or its reply is (IN)
+    WrongId,  // IN only: the first byte of the reply, where replies echo their command, changes
+};
+
 class SimDevice {
 public:
     int id() const { return id_; }
@@ -82,6 +93,12 @@ public:
     void queue(uint8_t endpointAddress, Reply reply);
     std::size_t queued(uint8_t endpointAddress) const;
     void clearQueues();
+
+    // The transfer `index` transfers from now on this device (0: the next one), counted over
+    // every endpoint, goes wrong as `fault` says; the others go as they would have. A second
+    // call replaces a fault not yet reached. transferFaultPending() tells whether it still is.
+    void failTransfer(std::size_t index, TransferFault fault);
+    bool transferFaultPending() const { return transferFault_.has_value(); }
 
     // Unplugging fails every transfer on handles opened before it with NO_DEVICE and takes the
     // device off the device list. Replugging puts it back under a new address; handles opened
@@ -112,6 +129,7 @@ private:
     std::map<int, int> claims_; // interface -> number of handles holding it
     std::map<uint8_t, EndpointHandler> handlers_;
     std::map<uint8_t, std::deque<Reply>> queues_;
+    std::optional<std::pair<std::size_t, TransferFault>> transferFault_; // countdown, fault
     std::function<void()> replugHook_;
 };
 

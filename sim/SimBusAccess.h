@@ -42,6 +42,18 @@ struct SimAccess {
     static std::map<uint8_t, std::deque<Reply>>& queues(SimDevice& device) {
         return device.queues_;
     }
+    // The fault due on this transfer, if one is: counts the transfer towards it otherwise.
+    static std::optional<TransferFault> takeTransferFault(SimDevice& device) {
+        auto& due = device.transferFault_;
+        if (!due) {
+            return std::nullopt;
+        }
+        if (due->first > 0) {
+            --due->first;
+            return std::nullopt;
+        }
+        return std::exchange(due, std::nullopt)->second;
+    }
 };
 
 } // namespace sim

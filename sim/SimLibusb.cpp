@@ -177,10 +177,9 @@ bool fromHandler(SimDevice& device, const sim::Transfer& transfer, Completion& d
     return true;
 }
 
-// Carries out one transfer, with valid arguments, on a handle that is not stale.
-Completion complete(libusb_device_handle& handle, const sim::Transfer& t) {
+// Carries out one transfer as the device would, from its queue or its handler.
+Completion answer(SimDevice& device, const sim::Transfer& t) {
     const int length = static_cast<int>(t.buffer.size());
-    SimDevice& device = *handle.device->device;
     auto& queues = SimAccess::queues(device);
     if (const auto queue = queues.find(t.endpoint);
         queue != queues.end() && !queue->second.empty()) {
@@ -197,6 +196,51 @@ Completion complete(libusb_device_handle& handle, const sim::Transfer& t) {
         return {LIBUSB_ERROR_TIMEOUT, 0, 0};
     }
     return {LIBUSB_SUCCESS, length, 0};
+}
+
+// A transfer that a scripted fault spoils, as SimBus.h describes each fault.
+Completion spoil(SimDevice& device, const sim::Transfer& t, sim::TransferFault fault) {
+    const bool in = (t.endpoint & LIBUSB_ENDPOINT_IN) != 0;
+    switch (fault) {
+    case sim::TransferFault::Timeout:
+        return {LIBUSB_ERROR_TIMEOUT, 0, 0};
+    case sim::TransferFault::NoDevice:
+        device.unplug();
+        return {LIBUSB_ERROR_NO_DEVICE, 0, 0};
+    case sim::TransferFault::Io:
+        return {LIBUSB_ERROR_IO, 0, 0};
+    case sim::TransferFault::Pipe:
+        return {LIBUSB_ERROR_PIPE, 0, 0};
+    case sim::TransferFault::Short: {
+        if (!in) {
+            sim::Transfer cut = t;
+            cut.buffer = t.buffer.first(t.buffer.empty() ? 0 : t.buffer.size() - 1);
+            return answer(device, cut);
+        }
+        Completion done = answer(device, t);
+        if (done.delivered > 0) {
+            --done.delivered;
+            done.transferred = done.delivered;
+        }
+        return done;
+    }
+    case sim::TransferFault::WrongId:
+        break;
+    }
+    Completion done = answer(device, t);
+    if (in && done.delivered > 0) {
+        t.buffer[0] = static_cast<uint8_t>(t.buffer[0] ^ 0x80u);
+    }
+    return done;
+}
+
+// Carries out one transfer, with valid arguments, on a handle that is not stale.
+Completion complete(libusb_device_handle& handle, const sim::Transfer& t) {
+    SimDevice& device = *handle.device->device;
+    if (const auto fault = SimAccess::takeTransferFault(device)) {
+        return spoil(device, t, *fault);
+    }
+    return answer(device, t);
 }
 
 int transfer(Call call, sim::TransferType type, libusb_device_handle* handle,
