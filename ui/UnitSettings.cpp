@@ -7,6 +7,7 @@
 #include <QBoxLayout>
 #include <QCheckBox>
 #include <QLabel>
+#include <QScopedValueRollback>
 #include <QWidget>
 
 namespace Corvane {
@@ -233,8 +234,17 @@ bool UnitSettings::updateGroups() {
     if (!dev_ || !dev_->getChannelGroups(&mask)) {
         return false;
     }
-    for (int n = 1; n <= kGroups; ++n) {
-        chkGrp(n)->setChecked((mask >> (n - 1)) & 1U);
+    const uint16_t shown = groupMask();
+    {
+        // Box by box, each change would write a mask made of part old and part new flags, and
+        // a link that failed half-way would leave the unit holding such a mixture.
+        const QScopedValueRollback refreshing(refreshingGroups_, true);
+        for (int n = 1; n <= kGroups; ++n) {
+            chkGrp(n)->setChecked((mask >> (n - 1)) & 1U);
+        }
+    }
+    if (groupMask() != shown) {
+        chkGrp_CheckedChanged(); // the one write a change makes: the unit's own mask
     }
     return true;
 }
@@ -296,7 +306,7 @@ void UnitSettings::checkBoxEnableBluetooth_CheckedChanged() {
 }
 
 void UnitSettings::chkGrp_CheckedChanged() {
-    if (dev_) {
+    if (dev_ && !refreshingGroups_) {
         dev_->setChannelGroups(groupMask());
     }
 }

@@ -103,6 +103,7 @@ private:
     bool modeChange_ = false;
     bool idChange_ = false;
     bool pinChange_ = false;
+    bool refreshingGroups_ = false; // the boxes are being set from the unit, not by the operator
 
     QLabel* labelConnectionStatus_ = nullptr;
     QLabel* labelSerialNumber_ = nullptr;
