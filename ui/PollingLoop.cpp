@@ -217,13 +217,18 @@ void PollingLoop::connectUnit(tarn::TarnInterface& dev) {
     window_.updatePin();
     window_.loadScript();
     settings.updateBluetoothEnabled();
-    dev.sendDataStreamEnable();
+    const bool streaming = dev.sendDataStreamEnable();
     setLabel(*window_.labelConnectionStatus(),
              QStringLiteral("Firmware ") +
                  versionText(dev.versionMajor(), dev.versionMinor(), dev.versionBuild()));
     setSerialText(dev.serialNumber());
     window_.inverterChannel().SetVisible(dev.hwRev() > 1);
     checkFirmware(dev);
+    if (!streaming) {
+        // A unit whose stream did not start would stay connected with its readings frozen.
+        // Closed, it is connected afresh by the next tick.
+        dev.closeDevice();
+    }
 }
 
 void PollingLoop::readChannels(tarn::TarnInterface& dev) {

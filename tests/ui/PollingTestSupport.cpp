@@ -50,8 +50,13 @@ Bytes PollingTest::statusPacket(const StatusBytes& status) {
 }
 
 Bytes PollingTest::powerStatusPacket(std::uint16_t batteryMv, const StatusBytes& status) {
+    return powerStatusPacket(batteryMv, 1500, 250, status);
+}
+
+Bytes PollingTest::powerStatusPacket(std::uint16_t batteryMv, std::int32_t totalMa,
+                                     std::int16_t channelMa, const StatusBytes& status) {
     Bytes out{0x03, 0x00};
-    putPower(out, batteryMv, 1500, 250);
+    putPower(out, batteryMv, totalMa, channelMa);
     putStatus(out, status);
     return out;
 }

@@ -60,6 +60,8 @@ protected:
     static Bytes powerPacket(std::uint16_t batteryMv, std::int32_t totalMa, std::int16_t channelMa);
     static Bytes statusPacket(const StatusBytes& status);
     static Bytes powerStatusPacket(std::uint16_t batteryMv, const StatusBytes& status);
+    static Bytes powerStatusPacket(std::uint16_t batteryMv, std::int32_t totalMa,
+                                   std::int16_t channelMa, const StatusBytes& status);
 
     QString relayText(std::size_t row) {
         return window().channels().at(row)->txtBoxRelayStatus->text();
