@@ -38,6 +38,20 @@ public:
     virtual bool writeStream(const uint8_t* data, int32_t size) = 0;
     virtual int32_t readStream(uint8_t* data, int32_t size) = 0;
 
+    // Why the last open() failed, as far as the link can tell.
+    enum class OpenFailure : uint8_t {
+        None,         // it did not: the unit is open
+        NotFound,     // no unit there (or it went away while being opened)
+        NoPermission, // there, but this user may not open it
+        Busy,         // there, but another program holds it
+        NoAnswer,     // opened, but it did not answer the version request
+        Other,        // another error of the link: linkError() tells which
+    };
+    // A link that cannot tell says NotFound.
+    virtual OpenFailure openFailure() const { return OpenFailure::NotFound; }
+    // The link's own error code behind OpenFailure::Other, 0 when there is none.
+    virtual int linkError() const { return 0; }
+
     // ---- Identity ----
     bool readVersion();
     uint32_t versionMajor() const { return versionMajor_; }

@@ -37,8 +37,15 @@ public:
     bool writeStream(const uint8_t* data, int32_t size) override;
     int32_t readStream(uint8_t* data, int32_t size) override;
 
+    OpenFailure openFailure() const override { return failure_; }
+    int linkError() const override { return linkError_; }
+
 private:
+    void setFailure(OpenFailure failure, int code = 0);
+
     UsbDevice usb_;
+    OpenFailure failure_ = OpenFailure::None;
+    int linkError_ = 0; // the libusb code behind OpenFailure::Other
 };
 
 } // namespace tarn

@@ -126,7 +126,8 @@ void PollingLoop::timer1_Tick() {
         return;
     }
     const bool opened = dev->open();
-    accessHint_.update(*window_.labelConnectionStatus(), opened);
+    accessHint_.update(*window_.labelConnectionStatus(), opened, dev->openFailure(),
+                       dev->linkError());
     if (opened) {
         connectUnit(*dev);
     } else {

@@ -1,62 +1,51 @@
 #include "UnitAccessHint.h"
 
-#include "TarnUsb.h"
-#include "UsbDevice.h"
-
 #include <QLabel>
 
-#include <cstdint>
 #include <cstdio>
-#include <vector>
 
 namespace Corvane {
-namespace {
 
-constexpr std::chrono::seconds kLookInterval{1};
-
-} // namespace
-
-const QString& UnitAccessHint::text() {
-    static const QString hint = QStringLiteral(
-        "A unit is connected but cannot be opened: this user may lack permission to open it, "
-        "or another program is using it. See \"USB access on Linux\" in the README.");
-    return hint;
+QString UnitAccessHint::text(OpenFailure failure, int linkError) {
+    const QString connected = QStringLiteral("A unit is connected but ");
+    const QString readme = QStringLiteral(" See \"USB access on Linux\" in the README.");
+    switch (failure) {
+    case OpenFailure::None:
+    case OpenFailure::NotFound:
+        return {};
+    case OpenFailure::NoPermission:
+        return connected + QStringLiteral("this user lacks permission to open it.") + readme;
+    case OpenFailure::Busy:
+        return connected + QStringLiteral("another program is using it.");
+    case OpenFailure::NoAnswer:
+        return connected + QStringLiteral("does not answer; unplug it and plug it in again.");
+    case OpenFailure::Other:
+        break;
+    }
+    return connected + QStringLiteral("cannot be opened (USB error %1).").arg(linkError) + readme;
 }
 
-void UnitAccessHint::update(QLabel& label, bool opened) {
-    if (opened) {
+void UnitAccessHint::update(QLabel& label, bool opened, OpenFailure failure, int linkError) {
+    if (!opened && shown_ && failure == shownFailure_ && linkError == shownError_) {
+        return; // told already; the timer asks again every millisecond
+    }
+    const QString reason = opened ? QString() : text(failure, linkError);
+    if (reason.isEmpty()) {
         if (shown_) {
             label.setToolTip(QString());
             shown_ = false;
         }
-        told_ = false;
-        lastLook_.reset();
+        told_ = told_ && !opened;
         return;
     }
-    const auto now = std::chrono::steady_clock::now();
-    if (lastLook_ && now - *lastLook_ < kLookInterval) {
-        return;
+    label.setToolTip(reason);
+    shown_ = true;
+    shownFailure_ = failure;
+    shownError_ = linkError;
+    if (!told_) {
+        std::fprintf(stderr, "tarnwell: %s\n", reason.toLocal8Bit().constData());
+        told_ = true;
     }
-    lastLook_ = now;
-    const bool listed = unitListed();
-    if (listed && !shown_) {
-        label.setToolTip(text());
-        shown_ = true;
-        if (!told_) {
-            std::fprintf(stderr, "tarnwell: %s\n", text().toLocal8Bit().constData());
-            told_ = true;
-        }
-    } else if (!listed && shown_) {
-        label.setToolTip(QString());
-        shown_ = false;
-    }
-}
-
-bool UnitAccessHint::unitListed() {
-    // Listing needs no permission, so it tells "not there" from "there but not ours to open".
-    std::vector<uint32_t> found;
-    UsbDevice::listDevices(tarn::TarnUsb::kVendorId, tarn::TarnUsb::kProductId, found);
-    return !found.empty();
 }
 
 } // namespace Corvane

@@ -93,7 +93,7 @@ bool openUnit(Session& s) {
     if (s.dev.isOpen() || s.dev.open()) {
         return true;
     }
-    s.err << "tarnwell-cli: " << explainOpenFailure() << '\n';
+    s.err << "tarnwell-cli: " << explainOpenFailure(s.dev) << '\n';
     return false;
 }
 

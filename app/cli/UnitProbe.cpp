@@ -1,11 +1,6 @@
 #include "UnitProbe.h"
 
-#include "TarnUsb.h"
-#include "UsbDevice.h"
-
 #include <libusb-1.0/libusb.h>
-
-#include <vector>
 
 namespace Corvane::cli {
 namespace {
@@ -29,33 +24,26 @@ std::string usbErrorText(int code) {
 
 } // namespace
 
-std::string explainOpenFailure() {
-    // Listing needs no permission, so it tells "not there" from "there but not ours to open".
-    std::vector<uint32_t> units;
-    UsbDevice::listDevices(tarn::TarnUsb::kVendorId, tarn::TarnUsb::kProductId, units);
-    if (units.empty()) {
-        return "no Tarnwell unit is connected (no USB device a37c:010f); check the cable and "
-               "that the unit has power.";
-    }
-    UsbDevice probe;
-    const bool opened = probe.open(tarn::TarnUsb::kVendorId, tarn::TarnUsb::kProductId,
-                                   tarn::TarnUsb::kInterface, tarn::TarnUsb::kLocation);
-    if (opened) {
-        return "a Tarnwell unit is connected but does not answer (no reply to the version "
-               "request); unplug it and plug it in again.";
-    }
+std::string explainOpenFailure(const tarn::TarnInterface& dev) {
+    using Failure = tarn::TarnInterface::OpenFailure;
     const std::string connected = "a Tarnwell unit is connected but ";
-    switch (probe.openError()) {
-    case LIBUSB_ERROR_NOT_FOUND:
-        return "the Tarnwell unit went away while it was being opened.";
-    case LIBUSB_ERROR_ACCESS:
+    switch (dev.openFailure()) {
+    case Failure::None:
+    case Failure::NotFound:
+        break;
+    case Failure::NoPermission:
         return connected + "this user may not open it (no permission); see \"USB access on "
                            "Linux\" in the README.";
-    case LIBUSB_ERROR_BUSY:
+    case Failure::Busy:
         return connected + "another program is using it (is the Tarnwell console open?).";
-    default:
-        return connected + "it cannot be opened (" + usbErrorText(probe.openError()) + ").";
+    case Failure::NoAnswer:
+        return connected + "does not answer (no reply to the version request); unplug it and "
+                           "plug it in again.";
+    case Failure::Other:
+        return connected + "it cannot be opened (" + usbErrorText(dev.linkError()) + ").";
     }
+    return "no Tarnwell unit is connected (no USB device a37c:010f); check the cable and that "
+           "the unit has power.";
 }
 
 } // namespace Corvane::cli

@@ -69,6 +69,8 @@ TEST_F(CommandLine, WithoutAUsableUnitTheMessageSaysWhy) {
         {[this] { unit_->device()->setClaimResult(LIBUSB_ERROR_BUSY); },
          "another program is using it"},
         {[this] { unit_->failNextReplies(sim::ReplyFault::Timeout, 1); }, "does not answer"},
+        {[this] { unit_->device()->setOpenResult(LIBUSB_ERROR_NOT_SUPPORTED); },
+         "cannot be opened (not supported on this system)"},
     };
     for (const Case& c : cases) {
         SetUp();

@@ -18,7 +18,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace uitest {
 namespace {
@@ -208,21 +210,45 @@ TEST_F(PollingTest, TheInverterRowFollowsTheHardwareRevisionOfEachUnit) {
 }
 
 TEST_F(PollingTest, AUnitThatCannotBeOpenedIsExplainedOnceUntilItOpens) {
-    unit().device()->setOpenResult(LIBUSB_ERROR_ACCESS);
-    ::testing::internal::CaptureStderr();
-    tick(20);
-    const std::string told = ::testing::internal::GetCapturedStderr();
+    struct Case {
+        std::function<void(sim::SimUnit&)> spoil;
+        std::function<void(sim::SimUnit&)> mend;
+        std::vector<const char*> told;
+    };
+    const Case cases[] = {
+        {[](sim::SimUnit& u) { u.device()->setOpenResult(LIBUSB_ERROR_ACCESS); },
+         [](sim::SimUnit& u) { u.device()->setOpenResult(LIBUSB_SUCCESS); },
+         {"lacks permission", "\"USB access on Linux\""}},
+        {[](sim::SimUnit& u) { u.device()->setClaimResult(LIBUSB_ERROR_BUSY); },
+         [](sim::SimUnit& u) { u.device()->setClaimResult(LIBUSB_SUCCESS); },
+         {"another program is using it"}},
+        {[](sim::SimUnit& u) { u.failNextReplies(sim::ReplyFault::Timeout, 1000); },
+         [](sim::SimUnit& u) { u.failNextReplies(sim::ReplyFault::Timeout, 0); },
+         {"does not answer"}},
+        {[](sim::SimUnit& u) { u.device()->setOpenResult(LIBUSB_ERROR_NOT_SUPPORTED); },
+         [](sim::SimUnit& u) { u.device()->setOpenResult(LIBUSB_SUCCESS); },
+         {"cannot be opened (USB error -12)", "\"USB access on Linux\""}},
+    };
     QLabel& status = *window().labelConnectionStatus();
-    EXPECT_EQ(status.text(), "Disconnected");
-    EXPECT_TRUE(status.toolTip().contains("USB access on Linux"));
-    EXPECT_TRUE(status.toolTip().contains("permission"));
-    EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 1) << told;
-    EXPECT_NE(told.find("\"USB access on Linux\""), std::string::npos) << told;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.told.front());
+        reconnect(unit());
+        c.spoil(unit());
+        ::testing::internal::CaptureStderr();
+        tick(20);
+        const std::string told = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(status.text(), "Disconnected");
+        EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 1) << told;
+        for (const char* words : c.told) {
+            EXPECT_TRUE(status.toolTip().contains(QString::fromUtf8(words))) << status.toolTip().toStdString();
+            EXPECT_NE(told.find(words), std::string::npos) << told;
+        }
 
-    unit().device()->setOpenResult(LIBUSB_SUCCESS);
-    tick();
-    EXPECT_EQ(status.text(), "Firmware v1.2.7");
-    EXPECT_TRUE(status.toolTip().isEmpty());
+        c.mend(unit());
+        tick();
+        EXPECT_EQ(status.text(), "Firmware v1.2.7");
+        EXPECT_TRUE(status.toolTip().isEmpty());
+    }
 }
 
 TEST_F(PollingTest, NoUnitOnTheBusNeedsNoExplanation) {
