@@ -331,6 +331,41 @@ TEST_F(TarnUsbUnit, AnUnplugClosesTheLinkAndAReplugOpensAgain) {
     EXPECT_TRUE(dev_.getMode(&mode));
 }
 
+TEST_F(TarnUsbUnit, AFailedOpenKeepsItsReason) {
+    using Failure = tarn::TarnInterface::OpenFailure;
+    struct Case {
+        const char* what;
+        std::function<void(sim::SimUnit&)> spoil;
+        Failure failure;
+        int linkError;
+    };
+    const Case cases[] = {
+        {"unplugged", [](sim::SimUnit& u) { u.unplug(); }, Failure::NotFound, 0},
+        {"no permission", [](sim::SimUnit& u) { u.device()->setOpenResult(LIBUSB_ERROR_ACCESS); },
+         Failure::NoPermission, 0},
+        {"claimed elsewhere",
+         [](sim::SimUnit& u) { u.device()->setClaimResult(LIBUSB_ERROR_BUSY); }, Failure::Busy, 0},
+        {"silent", [](sim::SimUnit& u) { u.failNextReplies(sim::ReplyFault::Timeout, 1); },
+         Failure::NoAnswer, 0},
+        {"gone while asked", [](sim::SimUnit& u) { u.unplugAfterRequests(1); }, Failure::NotFound,
+         0},
+        {"other error",
+         [](sim::SimUnit& u) { u.device()->setOpenResult(LIBUSB_ERROR_NOT_SUPPORTED); },
+         Failure::Other, LIBUSB_ERROR_NOT_SUPPORTED},
+    };
+    EXPECT_EQ(dev_.openFailure(), Failure::None);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetUp(); // a fresh unit, open
+        dev_.closeDevice();
+        c.spoil(*unit_);
+        EXPECT_FALSE(dev_.open());
+        EXPECT_FALSE(dev_.isOpen());
+        EXPECT_EQ(dev_.openFailure(), c.failure);
+        EXPECT_EQ(dev_.linkError(), c.linkError);
+    }
+}
+
 TEST_F(TarnUsbUnit, ScriptedReplyFaultsFailTheMatchingCall) {
     uint8_t mode = 0;
     const std::pair<sim::ReplyFault, std::function<bool()>> cases[] = {
