@@ -3,6 +3,7 @@
 #include "Packets.h"
 #include "Telemetry.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -20,6 +21,8 @@ public:
     static constexpr int32_t kFactoryResetTimeout = 500;
     static constexpr uint32_t kRelayChannels = 12; // configurable channels 0-11
     static constexpr uint32_t kInverterChannel = 12;
+    // The longest channel name the unit keeps, in bytes, without its terminator.
+    static constexpr std::size_t kMaxNameBytes = ConfigPacket::chan_name::kMaxName;
 
     TarnInterface() = default;
     TarnInterface(const TarnInterface&) = delete;

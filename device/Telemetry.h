@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string_view>
 
 namespace tarn {
 
@@ -61,5 +62,22 @@ struct DataStreamFeedback {
     const StatusF32* status = nullptr;
     const TempF32* temp = nullptr;
 };
+
+// The words the console shows for the inverter and for Bluetooth, the first condition that
+// holds deciding.
+constexpr std::string_view inverterStateText(const InverterFeedback& inverter) {
+    return inverter.over_load   ? "OVER LOAD"
+           : inverter.over_temp ? "OVER TEMP"
+           : inverter.on        ? "ON"
+                                : "OFF";
+}
+
+constexpr std::string_view bluetoothStateText(const StatusF32::BluetoothFeedback& bluetooth) {
+    return bluetooth.searching    ? "Searching..."
+           : !bluetooth.present   ? "Removed"
+           : !bluetooth.enabled   ? "Disabled"
+           : !bluetooth.connected ? "Disconnected"
+                                  : "Connected";
+}
 
 } // namespace tarn

@@ -31,9 +31,6 @@
 namespace Corvane {
 namespace {
 
-// The unit's name field without its terminator; longer names would be cut there anyway.
-constexpr std::size_t kMaxNameBytes = 61;
-
 using Address = std::optional<Ipv4Address> IPSettings::*;
 constexpr std::array<Address, 6> kAddresses{&IPSettings::address, &IPSettings::subnet,
                                             &IPSettings::gateway, &IPSettings::dns1,
@@ -376,7 +373,8 @@ void ConfigTransfer::applyChannels(const TarnConfig& config) const {
         }
         RelayChannel& row = *window_.channels().at(i);
         // Cut where the unit cuts, so that the label shows the name the unit holds.
-        const std::string name = UnitCodePage::toUnit(windowText(ch->name), kMaxNameBytes);
+        const std::string name =
+            UnitCodePage::toUnit(windowText(ch->name), tarn::TarnInterface::kMaxNameBytes);
         if (device()->setChannelName(static_cast<std::uint32_t>(i), name)) {
             row.lblChannel->setText(UnitCodePage::fromUnit(name));
         }

@@ -78,32 +78,18 @@ StatusLook PollingLoop::relayLook(unsigned code) {
 }
 
 StatusLook PollingLoop::inverterLook(const tarn::InverterFeedback& inverter) {
-    if (inverter.over_load) {
-        return {QStringLiteral("OVER LOAD"), NamedColor::Red, NamedColor::White};
-    }
-    if (inverter.over_temp) {
-        return {QStringLiteral("OVER TEMP"), NamedColor::Red, NamedColor::White};
+    const auto text = QString::fromLatin1(tarn::inverterStateText(inverter));
+    if (inverter.over_load || inverter.over_temp) {
+        return {text, NamedColor::Red, NamedColor::White};
     }
     if (inverter.on) {
-        return {QStringLiteral("ON"), NamedColor::Green, NamedColor::White};
+        return {text, NamedColor::Green, NamedColor::White};
     }
-    return {QStringLiteral("OFF"), NamedColor::White, NamedColor::Black};
+    return {text, NamedColor::White, NamedColor::Black};
 }
 
 QString PollingLoop::bluetoothText(const tarn::StatusF32::BluetoothFeedback& bluetooth) {
-    if (bluetooth.searching) {
-        return QStringLiteral("Searching...");
-    }
-    if (!bluetooth.present) {
-        return QStringLiteral("Removed");
-    }
-    if (!bluetooth.enabled) {
-        return QStringLiteral("Disabled");
-    }
-    if (!bluetooth.connected) {
-        return QStringLiteral("Disconnected");
-    }
-    return QStringLiteral("Connected");
+    return QString::fromLatin1(tarn::bluetoothStateText(bluetooth));
 }
 
 QString PollingLoop::oldFirmwareText(std::uint16_t major, std::uint16_t minor,

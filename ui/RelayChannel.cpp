@@ -23,7 +23,6 @@ namespace Corvane {
 namespace {
 
 constexpr int kRowPitch = 35;
-constexpr std::size_t kMaxNameBytes = 61; // the unit's name field, without its terminator
 
 // Design-pixel boxes of the row's columns, relative to the row's top.
 struct Slot {
@@ -267,7 +266,8 @@ void RelayChannel::lblChannel_Click() {
     if (dialog.exec() != QDialog::Accepted) {
         return;
     }
-    dev_.setChannelName(channel_, UnitCodePage::toUnit(dialog.getText(), kMaxNameBytes));
+    dev_.setChannelName(channel_,
+                        UnitCodePage::toUnit(dialog.getText(), tarn::TarnInterface::kMaxNameBytes));
     std::string name;
     if (dev_.getChannelName(channel_, &name)) {
         lblChannel->setText(UnitCodePage::fromUnit(name));

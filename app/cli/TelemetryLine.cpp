@@ -53,7 +53,7 @@ std::vector<std::string> fieldsOf(double seconds, const tarn::DataStreamFeedback
         f.text(st != nullptr,
                st ? std::string(tarn::relayStateText(st->channel[ch].relay_state)) : "");
     }
-    f.text(st != nullptr, st ? inverterText(st->inverter) : "");
+    f.text(st != nullptr, st ? std::string(tarn::inverterStateText(st->inverter)) : "");
     for (unsigned i = 0; i < 3; ++i) {
         f.number(t != nullptr, t ? t->internal[i] : 0, tempDecimals);
     }
@@ -61,7 +61,7 @@ std::vector<std::string> fieldsOf(double seconds, const tarn::DataStreamFeedback
         f.number(t != nullptr, t ? t->external[i] : 0, tempDecimals);
     }
     f.text(st != nullptr, st ? modeText(st->mode) : "");
-    f.text(st != nullptr, st ? bluetoothText(st->bluetooth) : "");
+    f.text(st != nullptr, st ? std::string(tarn::bluetoothStateText(st->bluetooth)) : "");
     return f.all();
 }
 
@@ -106,21 +106,6 @@ std::string textLine(double seconds, const tarn::DataStreamFeedback& blocks,
             " " + orDash(f[i + 5]) + " " + orDash(f[i + 6]) + " " + orDash(f[i + 7]) +
             " \u00B0C | mode " + orDash(f[i + 8]) + " | Bluetooth " + orDash(f[i + 9]);
     return line;
-}
-
-std::string inverterText(const tarn::InverterFeedback& inverter) {
-    return inverter.over_load   ? "OVER LOAD"
-           : inverter.over_temp ? "OVER TEMP"
-           : inverter.on        ? "ON"
-                                : "OFF";
-}
-
-std::string bluetoothText(const tarn::StatusF32::BluetoothFeedback& bluetooth) {
-    return bluetooth.searching    ? "Searching..."
-           : !bluetooth.present   ? "Removed"
-           : !bluetooth.enabled   ? "Disabled"
-           : !bluetooth.connected ? "Disconnected"
-                                  : "Connected";
 }
 
 std::string modeText(unsigned mode) {

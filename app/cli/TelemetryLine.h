@@ -17,9 +17,7 @@ std::string csvLine(double seconds, const tarn::DataStreamFeedback& blocks);
 std::string textLine(double seconds, const tarn::DataStreamFeedback& blocks,
                      const std::locale& locale);
 
-// The window's texts for the inverter output and the Bluetooth module.
-std::string inverterText(const tarn::InverterFeedback& inverter);
-std::string bluetoothText(const tarn::StatusF32::BluetoothFeedback& bluetooth);
+// The mode's name, or "unknown (N)".
 std::string modeText(unsigned mode);
 
 } // namespace Corvane::cli

@@ -58,7 +58,7 @@ std::optional<std::string> reportedState(Session& s, std::uint32_t channel) {
             const tarn::StatusF32& st = *packet.status;
             state = channel < st.channel.size()
                         ? std::string(tarn::relayStateText(st.channel[channel].relay_state))
-                        : inverterText(st.inverter);
+                        : std::string(tarn::inverterStateText(st.inverter));
         } else if (!s.dev.isOpen()) {
             return std::nullopt;
         }
