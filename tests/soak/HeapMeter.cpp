@@ -55,19 +55,12 @@ std::int64_t residentBytes() {
 #if defined(__SANITIZE_ADDRESS__)
 
 // AddressSanitizer owns malloc here; its hooks see every allocation and release, new and
-// delete included. Its quarantine keeps freed blocks resident to catch use after free: at the
-// default 256 MB it would take hours of churn to fill and look like growth all the way. A small
-// quarantine fills within the first simulated minutes, after which resident memory is flat
-// unless something really grows.
+// delete included.
 extern "C" {
 // The sanitizer runtime's allocator interface (GCC ships the runtime but not its header).
 int __sanitizer_install_malloc_and_free_hooks(void (*onMalloc)(const volatile void*, std::size_t),
                                               void (*onFree)(const volatile void*));
 std::size_t __sanitizer_get_current_allocated_bytes();
-
-const char* __asan_default_options() {
-    return "quarantine_size_mb=8:thread_local_quarantine_size_kb=256";
-}
 }
 
 namespace soak {
@@ -81,8 +74,8 @@ void onFree(const volatile void* block) {
     countRelease(const_cast<const void*>(block));
 }
 
-[[maybe_unused]] const int hooksInstalled = __sanitizer_install_malloc_and_free_hooks(onMalloc,
-                                                                                      onFree);
+[[maybe_unused]] const int hooksInstalled =
+    __sanitizer_install_malloc_and_free_hooks(onMalloc, onFree);
 
 } // namespace
 
@@ -93,6 +86,10 @@ HeapSample sampleHeap() {
 
 const char* heapSource() {
     return "AddressSanitizer allocator (malloc hooks, current allocated bytes)";
+}
+
+bool residentMemoryMeaningful() {
+    return false;
 }
 
 } // namespace soak
@@ -194,6 +191,10 @@ HeapSample sampleHeap() {
 
 const char* heapSource() {
     return "glibc malloc (every block counted in front of it, bytes from mallinfo2)";
+}
+
+bool residentMemoryMeaningful() {
+    return true;
 }
 
 } // namespace soak

@@ -18,4 +18,10 @@ HeapSample sampleHeap();
 // Which allocator the figures come from, for the report.
 const char* heapSource();
 
+// Under AddressSanitizer resident memory is the sanitizer's: its quarantine keeps freed blocks
+// (up to 256 MB) and its stack depot keeps every new allocation stack, so it climbs for hours
+// whatever the program does. There only the live blocks are judged; resident memory is judged
+// in the build without a sanitizer.
+bool residentMemoryMeaningful();
+
 } // namespace soak

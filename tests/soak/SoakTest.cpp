@@ -28,6 +28,8 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -77,6 +79,11 @@ protected:
     void tickUntil(SimClock::Duration deadline);
     void unplugAndReplug(SimClock::Duration away);
     void apply(const MinuteChanges& changes);
+    void tour();
+    void setLoad(std::size_t channel, double amps) {
+        unit().setLoad(channel, amps);
+        loads_.at(channel) = amps;
+    }
     // Clicks a row's button by its name ("button1" ON, "button2" OFF), as the operator would.
     void click(const Corvane::RelayChannel& row, const char* name);
     void checkReadings(long long minute);
@@ -89,7 +96,10 @@ protected:
     std::array<double, 12> loads_{};
     int faultChannel_ = -1;
     std::vector<Sample> samples_;
-    std::vector<QString> totalsThisCycle_;
+    double lastTotal_ = 0;
+    int totalChanges_ = 0; // in this cycle
+    // TARN_SOAK_EVERY_MINUTE set: every sample is printed, not only each cycle's last.
+    bool everyMinute_ = qEnvironmentVariableIsSet("TARN_SOAK_EVERY_MINUTE");
 };
 
 void Soak::tick() {
@@ -149,8 +159,7 @@ void Soak::click(const Corvane::RelayChannel& row, const char* name) {
 
 void Soak::apply(const MinuteChanges& c) {
     const auto load = static_cast<std::size_t>(c.loadChannel);
-    unit().setLoad(load, c.loadAmps);
-    loads_.at(load) = c.loadAmps;
+    setLoad(load, c.loadAmps);
     Corvane::RelayChannel& row = *window().channels().at(static_cast<std::size_t>(c.clickChannel));
     click(row, c.clickOn ? "button1" : "button2");
     switch (c.extra) {
@@ -182,6 +191,54 @@ void Soak::apply(const MinuteChanges& c) {
     }
 }
 
+// Before the first sample every row, the inverter row and the Bluetooth label go through every
+// state the schedule can later bring, each held for a moment of polling: Qt keeps per-widget
+// state (palettes, cached looks) that is made the first time a widget shows a state, and a
+// random schedule would meet some pairs only hours in, which would read as growth.
+void Soak::tour() {
+    const auto hold = [this](SimClock::Duration d) { tickUntil(clock().now() + d); };
+    for (std::size_t i = 0; i < window().channels().size(); ++i) {
+        const Corvane::RelayChannel& row = *window().channels().at(i);
+        click(row, "button1");
+        for (const sim::ChannelFault fault :
+             {sim::ChannelFault::BadRelay, sim::ChannelFault::BadFuse, sim::ChannelFault::None}) {
+            unit().setFault(i, fault);
+            hold(500ms);
+        }
+        setLoad(i, 16.0); // trips within a second
+        hold(2s);
+        click(row, "button1");
+        setLoad(i, 0.0); // NO LOAD
+        hold(500ms);
+        setLoad(i, 2.0);
+        hold(500ms);
+        click(row, "button2");
+        hold(500ms);
+    }
+    const Corvane::RelayChannel& inverter = window().inverterChannel();
+    click(inverter, "button1");
+    for (const auto& [load, temp] : {std::pair{true, false}, {false, true}, {false, false}}) {
+        unit().setInverterOverload(load);
+        unit().setInverterOverTemp(temp);
+        hold(500ms);
+    }
+    click(inverter, "button2");
+    for (const auto& [present, connected, searching] : {std::tuple{false, false, false},
+                                                        {true, false, true},
+                                                        {true, true, false},
+                                                        {true, false, false}}) {
+        unit().setBluetoothPresent(present);
+        unit().setBluetoothConnected(connected);
+        unit().setBluetoothSearching(searching);
+        hold(500ms);
+    }
+    for (const bool on : {true, false}) {
+        unit().setIgnition(1, on);
+        unit().setIgnition(2, on);
+        hold(500ms);
+    }
+}
+
 // The total current shown is the sum of the loads of the channels shown ON (both come from
 // the same power+status packet), within the unit's 1 % noise per channel, a milliampere of
 // rounding per channel and the display's two decimals.
@@ -197,10 +254,11 @@ void Soak::checkReadings(long long minute) {
     const double shown = QLocale().toDouble(text, &ok);
     ASSERT_TRUE(ok) << "total current \"" << text.toStdString() << "\" at minute " << minute;
     EXPECT_NEAR(shown, expected, 0.01 * expected + 0.012 + 0.005) << "at minute " << minute;
-    if (shown > 0 && std::find(totalsThisCycle_.begin(), totalsThisCycle_.end(), text) ==
-                         totalsThisCycle_.end()) {
-        totalsThisCycle_.push_back(text);
+    // Numbers, not texts: the soak's own bookkeeping must hold no heap between samples.
+    if (shown > 0 && shown != lastTotal_) {
+        ++totalChanges_;
     }
+    lastTotal_ = shown;
 }
 
 void Soak::takeSample(long long minute) {
@@ -208,10 +266,17 @@ void Soak::takeSample(long long minute) {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCoreApplication::processEvents();
     samples_.push_back({minute, soak::sampleHeap()});
+    if (everyMinute_) {
+        const HeapSample& h = samples_.back().heap;
+        std::printf("  minute %lld: %lld blocks, %lld bytes, %lld kB resident\n", minute,
+                    static_cast<long long>(h.blocks), static_cast<long long>(h.bytes),
+                    static_cast<long long>(h.residentBytes / 1024));
+    }
 }
 
 void Soak::printRow(const SoakPlan& plan, long long minute) {
-    const long long cycleMinutes = std::chrono::duration_cast<std::chrono::minutes>(plan.cycle).count();
+    const long long cycleMinutes =
+        std::chrono::duration_cast<std::chrono::minutes>(plan.cycle).count();
     if ((minute + 1) % cycleMinutes != 0) {
         return;
     }
@@ -219,15 +284,15 @@ void Soak::printRow(const SoakPlan& plan, long long minute) {
     std::printf("%3lld:%02lld %9lld %9lld %10lld %12lld %12lld %9lld %s\n", (minute + 1) / 60,
                 (minute + 1) % 60, tally_.ticks - printed_.ticks, tally_.packets - printed_.packets,
                 tally_.connects - 1, static_cast<long long>(heap.blocks),
-                static_cast<long long>(heap.bytes), static_cast<long long>(heap.residentBytes / 1024),
+                static_cast<long long>(heap.bytes),
+                static_cast<long long>(heap.residentBytes / 1024),
                 plan.inWarmUp(minute) ? "warm-up" : "");
     std::fflush(stdout);
     printed_ = tally_;
     // Loads change every minute, so a cycle of readings that stood still would be a stalled
     // display, not a quiet unit.
-    EXPECT_GE(totalsThisCycle_.size(), 2u) << "the total current hardly changed up to minute "
-                                           << minute;
-    totalsThisCycle_.clear();
+    EXPECT_GE(totalChanges_, 2) << "the total current hardly changed up to minute " << minute;
+    totalChanges_ = 0;
 }
 
 // Baseline: the most blocks and bytes any warm-up sample held, and the resident memory at the
@@ -255,13 +320,16 @@ void Soak::judge(const SoakPlan& plan) {
     std::printf("heap: %s\nafter the warm-up, against it: blocks %lld (baseline %lld, %+lld), "
                 "bytes %lld (%+lld), resident %lld kB (%+lld kB)\n",
                 soak::heapSource(), static_cast<long long>(most.blocks),
-                static_cast<long long>(base.blocks), static_cast<long long>(most.blocks - base.blocks),
+                static_cast<long long>(base.blocks),
+                static_cast<long long>(most.blocks - base.blocks),
                 static_cast<long long>(most.bytes), static_cast<long long>(most.bytes - base.bytes),
                 static_cast<long long>(most.residentBytes / 1024),
                 static_cast<long long>((most.residentBytes - base.residentBytes) / 1024));
     EXPECT_LE(most.blocks, base.blocks) << "live heap blocks grew after the warm-up";
-    EXPECT_LE(most.residentBytes, base.residentBytes + kResidentAllowance)
-        << "resident memory grew by more than 1 MB after the warm-up";
+    if (soak::residentMemoryMeaningful()) {
+        EXPECT_LE(most.residentBytes, base.residentBytes + kResidentAllowance)
+            << "resident memory grew by more than 1 MB after the warm-up";
+    }
 }
 
 TEST_F(Soak, TheConsoleKeepsWorkingAndDoesNotGrow) {
@@ -274,6 +342,8 @@ TEST_F(Soak, TheConsoleKeepsWorkingAndDoesNotGrow) {
     tick();
     ASSERT_TRUE(connected());
     ASSERT_EQ(window().labelConnectionStatus()->text(), kFirmwareText);
+    tour();
+    samples_.reserve(static_cast<std::size_t>(plan->minutes()));
     const SimClock::Duration start = clock().now();
     for (long long minute = 0; minute < plan->minutes() && !HasFailure(); ++minute) {
         const SimClock::Duration begin = start + std::chrono::minutes(minute);
