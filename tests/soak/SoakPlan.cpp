@@ -64,13 +64,13 @@ std::uint32_t ChangeSchedule::draw(std::uint32_t below) {
     return state_ % below;
 }
 
-MinuteChanges ChangeSchedule::next(long long minute) {
+MinuteChanges ChangeSchedule::next() {
     MinuteChanges c;
     c.loadChannel = static_cast<int>(draw(12));
     c.loadAmps = kLoads.at(draw(kLoads.size()));
     c.clickChannel = static_cast<int>(draw(12));
     c.clickOn = draw(4) != 0; // mostly on, so that most channels carry their loads
-    c.extra = static_cast<MinuteChanges::Extra>(minute % 4);
+    c.extra = static_cast<MinuteChanges::Extra>(step_++ % 4);
     c.faultChannel = static_cast<int>(draw(12));
     c.faultIsFuse = draw(2) != 0;
     c.first = draw(2) != 0;

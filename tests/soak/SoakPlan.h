@@ -36,7 +36,7 @@ struct SoakPlan {
 };
 
 // The unit changes made at the start of one simulated minute, drawn from a fixed seed so that
-// every run goes the same way.
+// every run goes the same way (and, started afresh each cycle, every cycle too).
 struct MinuteChanges {
     int loadChannel = 0;
     double loadAmps = 0;
@@ -55,12 +55,14 @@ public:
     explicit ChangeSchedule(std::uint32_t seed)
         : state_(seed == 0 ? 1 : seed) {}
 
-    MinuteChanges next(long long minute);
+    // The changes of the next minute; the extra kind takes turns.
+    MinuteChanges next();
 
 private:
     std::uint32_t draw(std::uint32_t below);
 
     std::uint32_t state_;
+    unsigned step_ = 0;
 };
 
 } // namespace soak
