@@ -240,7 +240,8 @@ TEST_F(PollingTest, AUnitThatCannotBeOpenedIsExplainedOnceUntilItOpens) {
         EXPECT_EQ(status.text(), "Disconnected");
         EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 1) << told;
         for (const char* words : c.told) {
-            EXPECT_TRUE(status.toolTip().contains(QString::fromUtf8(words))) << status.toolTip().toStdString();
+            EXPECT_TRUE(status.toolTip().contains(QString::fromUtf8(words)))
+                << status.toolTip().toStdString();
             EXPECT_NE(told.find(words), std::string::npos) << told;
         }
 
