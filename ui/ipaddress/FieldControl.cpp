@@ -284,19 +284,7 @@ void FieldControl::keyPressEvent(QKeyEvent* event) {
         return;
     }
     if (key == Qt::Key_Right || key == Qt::Key_Down || key == Qt::Key_Left || key == Qt::Key_Up) {
-        const bool forward = key == Qt::Key_Right || key == Qt::Key_Down;
-        // A single-line box moves its caret with Up and Down as with Left and Right.
-        QKeyEvent horizontal(event->type(), forward ? Qt::Key_Right : Qt::Key_Left, modifiers,
-                             event->nativeScanCode(), event->nativeVirtualKey(),
-                             event->nativeModifiers(), event->text(), event->isAutoRepeat(),
-                             static_cast<quint16>(event->count()));
-        QLineEdit::keyPressEvent(&horizontal);
-        if (control) {
-            Cede(forward ? Direction::Forward : Direction::Reverse, Selection::All);
-        } else if (forward ? atEnd : atStart) {
-            Cede(forward ? Direction::Forward : Direction::Reverse, Selection::None);
-        }
-        event->accept();
+        MoveCaret(event, key == Qt::Key_Right || key == Qt::Key_Down, control, atStart, atEnd);
         return;
     }
     if (key == Qt::Key_Backspace) {
@@ -320,6 +308,22 @@ void FieldControl::keyPressEvent(QKeyEvent* event) {
     }
     // No character, but the key stays free for the dialog around the control (Escape).
     event->ignore();
+}
+
+void FieldControl::MoveCaret(QKeyEvent* event, bool forward, bool control, bool atStart,
+                             bool atEnd) {
+    // A single-line box moves its caret with Up and Down as with Left and Right.
+    QKeyEvent horizontal(event->type(), forward ? Qt::Key_Right : Qt::Key_Left, event->modifiers(),
+                         event->nativeScanCode(), event->nativeVirtualKey(),
+                         event->nativeModifiers(), event->text(), event->isAutoRepeat(),
+                         static_cast<quint16>(event->count()));
+    QLineEdit::keyPressEvent(&horizontal);
+    if (control) {
+        Cede(forward ? Direction::Forward : Direction::Reverse, Selection::All);
+    } else if (forward ? atEnd : atStart) {
+        Cede(forward ? Direction::Forward : Direction::Reverse, Selection::None);
+    }
+    event->accept();
 }
 
 void FieldControl::keyReleaseEvent(QKeyEvent* event) {

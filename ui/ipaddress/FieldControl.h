@@ -139,6 +139,8 @@ private:
     void PasteFrom(QClipboard::Mode mode);
     void Cede(FieldControl::Action action);
     void Cede(FieldControl::Direction direction, FieldControl::Selection selection);
+    // Arrow keys: move the caret, and hand the focus on at the field's edge (or with Ctrl).
+    void MoveCaret(QKeyEvent* event, bool forward, bool control, bool atStart, bool atEnd);
 
     int _fieldIndex = -1;
     std::uint8_t _rangeLower = MinimumValue;

@@ -24,55 +24,9 @@ IPAddressControl::IPAddressControl(QWidget* parent)
     setLayoutDirection(Qt::LeftToRight);
 
     for (int i = 0; i < FieldCount; ++i) {
-        auto* field = new FieldControl(this);
-        field->SetFieldIndex(i);
-        field->setObjectName(QStringLiteral("FieldControl%1").arg(i));
-        connect(field, &FieldControl::CedeFocusEvent, this, &IPAddressControl::OnCedeFocus);
-        connect(field, &FieldControl::PasteEvent, this,
-                [this](const FieldControl::PasteEventArgs& e) {
-                    if (!_readOnly) {
-                        SetText(e.Text());
-                    }
-                });
-        connect(field, &FieldControl::TextChangedEvent, this,
-                &IPAddressControl::OnFieldTextChanged);
-        connect(field, &FieldControl::GotFocus, this, [this] {
-            if (!_focused) {
-                _focused = true;
-                update();
-                emit GotFocus();
-            }
-        });
-        connect(field, &FieldControl::LostFocus, this, [this] {
-            if (_focused && !Focused()) {
-                _focused = false;
-                update();
-                emit LostFocus();
-            }
-        });
-        connect(field, &FieldControl::Click, this, &IPAddressControl::Click);
-        connect(field, &FieldControl::DoubleClick, this, &IPAddressControl::DoubleClick);
-        connect(field, &FieldControl::MouseClick, this, &IPAddressControl::MouseClick);
-        connect(field, &FieldControl::MouseDoubleClick, this, &IPAddressControl::MouseDoubleClick);
-        connect(field, &FieldControl::MouseMove, this, &IPAddressControl::MouseMove);
-        connect(field, &FieldControl::MouseHover, this, &IPAddressControl::MouseHover);
-        connect(field, &FieldControl::PreviewKeyDown, this, &IPAddressControl::PreviewKeyDown);
-        connect(field, &FieldControl::KeyDown, this, &IPAddressControl::KeyDown);
-        connect(field, &FieldControl::KeyPress, this, &IPAddressControl::KeyPress);
-        connect(field, &FieldControl::KeyUp, this, &IPAddressControl::KeyUp);
-        _fieldControls[static_cast<std::size_t>(i)] = field;
-
+        AddField(i);
         if (i < DotCount) {
-            auto* dot = new DotControl(this);
-            dot->setObjectName(QStringLiteral("DotControl%1").arg(i));
-            dot->installEventFilter(this);
-            connect(dot, &DotControl::Click, this, &IPAddressControl::Click);
-            connect(dot, &DotControl::DoubleClick, this, &IPAddressControl::DoubleClick);
-            connect(dot, &DotControl::MouseClick, this, &IPAddressControl::MouseClick);
-            connect(dot, &DotControl::MouseDoubleClick, this, &IPAddressControl::MouseDoubleClick);
-            connect(dot, &DotControl::MouseMove, this, &IPAddressControl::MouseMove);
-            connect(dot, &DotControl::MouseHover, this, &IPAddressControl::MouseHover);
-            _dotControls[static_cast<std::size_t>(i)] = dot;
+            AddDot(i);
         }
     }
 
@@ -86,6 +40,57 @@ IPAddressControl::IPAddressControl(QWidget* parent)
     resize(MinimumSize());
     AdjustSize();
     _constructed = true;
+}
+
+void IPAddressControl::AddField(int i) {
+    auto* field = new FieldControl(this);
+    field->SetFieldIndex(i);
+    field->setObjectName(QStringLiteral("FieldControl%1").arg(i));
+    connect(field, &FieldControl::CedeFocusEvent, this, &IPAddressControl::OnCedeFocus);
+    connect(field, &FieldControl::PasteEvent, this, [this](const FieldControl::PasteEventArgs& e) {
+        if (!_readOnly) {
+            SetText(e.Text());
+        }
+    });
+    connect(field, &FieldControl::TextChangedEvent, this, &IPAddressControl::OnFieldTextChanged);
+    connect(field, &FieldControl::GotFocus, this, [this] {
+        if (!_focused) {
+            _focused = true;
+            update();
+            emit GotFocus();
+        }
+    });
+    connect(field, &FieldControl::LostFocus, this, [this] {
+        if (_focused && !Focused()) {
+            _focused = false;
+            update();
+            emit LostFocus();
+        }
+    });
+    connect(field, &FieldControl::Click, this, &IPAddressControl::Click);
+    connect(field, &FieldControl::DoubleClick, this, &IPAddressControl::DoubleClick);
+    connect(field, &FieldControl::MouseClick, this, &IPAddressControl::MouseClick);
+    connect(field, &FieldControl::MouseDoubleClick, this, &IPAddressControl::MouseDoubleClick);
+    connect(field, &FieldControl::MouseMove, this, &IPAddressControl::MouseMove);
+    connect(field, &FieldControl::MouseHover, this, &IPAddressControl::MouseHover);
+    connect(field, &FieldControl::PreviewKeyDown, this, &IPAddressControl::PreviewKeyDown);
+    connect(field, &FieldControl::KeyDown, this, &IPAddressControl::KeyDown);
+    connect(field, &FieldControl::KeyPress, this, &IPAddressControl::KeyPress);
+    connect(field, &FieldControl::KeyUp, this, &IPAddressControl::KeyUp);
+    _fieldControls[static_cast<std::size_t>(i)] = field;
+}
+
+void IPAddressControl::AddDot(int i) {
+    auto* dot = new DotControl(this);
+    dot->setObjectName(QStringLiteral("DotControl%1").arg(i));
+    dot->installEventFilter(this);
+    connect(dot, &DotControl::Click, this, &IPAddressControl::Click);
+    connect(dot, &DotControl::DoubleClick, this, &IPAddressControl::DoubleClick);
+    connect(dot, &DotControl::MouseClick, this, &IPAddressControl::MouseClick);
+    connect(dot, &DotControl::MouseDoubleClick, this, &IPAddressControl::MouseDoubleClick);
+    connect(dot, &DotControl::MouseMove, this, &IPAddressControl::MouseMove);
+    connect(dot, &DotControl::MouseHover, this, &IPAddressControl::MouseHover);
+    _dotControls[static_cast<std::size_t>(i)] = dot;
 }
 
 QString IPAddressControl::Text() const {

@@ -125,6 +125,9 @@ protected:
 private:
     static constexpr int DotCount = FieldCount - 1;
 
+    // Builds field i, or the dot after field i, and relays its events as the control's own.
+    void AddField(int i);
+    void AddDot(int i);
     QSize BorderOffset() const;
     int BorderedHeight(int contentHeight) const;
     bool UsesVisualStyles() const;
