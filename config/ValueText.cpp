@@ -229,80 +229,69 @@ std::string formatNumber(double value, const std::locale& locale) {
     return text;
 }
 
-std::optional<double> parseNumber(std::string_view text, const std::locale& locale) {
-    text = trimXmlSpace(text);
-    const Separators seps = separatorsOf(locale);
+namespace {
 
-    std::string plain; // the same number in the form std::from_chars reads
+// One left-to-right pass over a number's text that copies what it accepts into the form
+// std::from_chars reads ('.' decimals, no groups).
+struct NumberScan {
+    std::string_view text;
     std::size_t pos = 0;
-    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
-        if (text[pos] == '-') {
-            plain += '-';
+    std::string plain;
+    std::size_t mantissaDigits = 0;
+
+    bool more() const { return pos < text.size(); }
+    char peek() const { return text[pos]; }
+    void take() { plain += text[pos++]; }
+    void takeDigits(std::size_t& count) {
+        while (more() && isDigit(peek())) {
+            take();
+            ++count;
         }
-        ++pos;
-    }
-    const std::string_view unsignedPart = text.substr(pos);
-    if (equalsIgnoreCase(unsignedPart, nanWord)) {
-        return std::numeric_limits<double>::quiet_NaN();
-    }
-    if (equalsIgnoreCase(unsignedPart, infinityWord)) {
-        const double inf = std::numeric_limits<double>::infinity();
-        return plain.empty() ? inf : -inf;
     }
 
-    std::size_t mantissaDigits = 0;
-    const std::size_t integerStart = pos;
-    bool grouped = false;
-    while (pos < text.size()) {
-        const char c = text[pos];
-        if (isDigit(c)) {
-            plain += c;
-            ++mantissaDigits;
-            ++pos;
-        } else if (seps.group && c == *seps.group) {
-            grouped = true;
-            ++pos;
-        } else {
-            break;
+    // The integer part with its group separators, then the fraction; false when the groups are
+    // not proper ones.
+    bool mantissa(const Separators& seps) {
+        const std::size_t integerStart = pos;
+        bool grouped = false;
+        while (more() && (isDigit(peek()) || (seps.group && peek() == *seps.group))) {
+            if (isDigit(peek())) {
+                take();
+                ++mantissaDigits;
+            } else {
+                grouped = true;
+                ++pos;
+            }
         }
-    }
-    if (grouped && !properlyGrouped(text.substr(integerStart, pos - integerStart), *seps.group,
-                                    seps.grouping)) {
-        return std::nullopt;
-    }
-    if (pos < text.size() && text[pos] == seps.decimal) {
-        plain += '.';
-        ++pos;
-        while (pos < text.size() && isDigit(text[pos])) {
-            plain += text[pos];
-            ++mantissaDigits;
-            ++pos;
+        if (grouped && !properlyGrouped(text.substr(integerStart, pos - integerStart), *seps.group,
+                                        seps.grouping)) {
+            return false;
         }
+        if (more() && peek() == seps.decimal) {
+            plain += '.';
+            ++pos;
+            takeDigits(mantissaDigits);
+        }
+        return mantissaDigits > 0;
     }
-    if (mantissaDigits == 0) {
-        return std::nullopt;
-    }
-    if (pos < text.size() && asciiLower(text[pos]) == 'e') {
+
+    // An optional exponent; false when its letter has no digits after it.
+    bool exponent() {
+        if (!more() || asciiLower(peek()) != 'e') {
+            return true;
+        }
         plain += 'e';
         ++pos;
-        if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
-            plain += text[pos];
-            ++pos;
+        if (more() && (peek() == '+' || peek() == '-')) {
+            take();
         }
         std::size_t exponentDigits = 0;
-        while (pos < text.size() && isDigit(text[pos])) {
-            plain += text[pos];
-            ++exponentDigits;
-            ++pos;
-        }
-        if (exponentDigits == 0) {
-            return std::nullopt;
-        }
+        takeDigits(exponentDigits);
+        return exponentDigits > 0;
     }
-    if (pos != text.size()) {
-        return std::nullopt;
-    }
+};
 
+std::optional<double> plainToDouble(const std::string& plain) {
     double value = 0;
     const char* first = plain.data();
     const char* last = plain.data() + plain.size();
@@ -318,6 +307,33 @@ std::optional<double> parseNumber(std::string_view text, const std::locale& loca
         return std::nullopt;
     }
     return value;
+}
+
+} // namespace
+
+std::optional<double> parseNumber(std::string_view text, const std::locale& locale) {
+    NumberScan scan;
+    scan.text = trimXmlSpace(text);
+    const Separators seps = separatorsOf(locale);
+
+    if (scan.more() && (scan.peek() == '+' || scan.peek() == '-')) {
+        if (scan.peek() == '-') {
+            scan.plain += '-';
+        }
+        ++scan.pos;
+    }
+    const std::string_view unsignedPart = scan.text.substr(scan.pos);
+    if (equalsIgnoreCase(unsignedPart, nanWord)) {
+        return std::numeric_limits<double>::quiet_NaN();
+    }
+    if (equalsIgnoreCase(unsignedPart, infinityWord)) {
+        const double inf = std::numeric_limits<double>::infinity();
+        return scan.plain.empty() ? inf : -inf;
+    }
+    if (!scan.mantissa(seps) || !scan.exponent() || scan.more()) {
+        return std::nullopt;
+    }
+    return plainToDouble(scan.plain);
 }
 
 } // namespace Corvane
