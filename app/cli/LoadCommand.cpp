@@ -1,12 +1,24 @@
 #include "Commands.h"
 #include "ExitStatus.h"
 #include "LoadPlan.h"
+#include "ShownValue.h"
 #include "UnitItems.h"
 
 #include <algorithm>
 
 namespace Corvane::cli {
 namespace {
+
+using mapping::allSections;
+using mapping::describe;
+using mapping::Item;
+using mapping::LoadPlan;
+using mapping::planLoad;
+using mapping::readSections;
+using mapping::Section;
+using mapping::sectionName;
+using mapping::UnitState;
+using mapping::writeSection;
 
 const Item* find(const std::vector<Item>& items, const std::string& label) {
     const auto it =

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <array>
 
-namespace Corvane::cli {
+namespace Corvane::mapping {
 namespace {
 
 constexpr uint32_t kNoPin = tarn::ConfigPacket::mode_password::kNoPin;
@@ -279,4 +279,4 @@ LoadPlan planLoad(const TarnConfig& file, const UnitState& current) {
     return Planner(file, current).run();
 }
 
-} // namespace Corvane::cli
+} // namespace Corvane::mapping

@@ -13,7 +13,7 @@
 namespace {
 
 using namespace Corvane;
-using namespace Corvane::cli;
+using namespace Corvane::mapping;
 
 constexpr uint32_t kNoPin = 0xFFFFFFFF;
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <utility>
 
-namespace Corvane::cli {
+namespace Corvane::mapping {
 namespace {
 
 constexpr std::array<std::string_view, kScripts> kScriptNames{"startup", "shutdown",
@@ -211,4 +211,4 @@ std::optional<unsigned> pinNumber(std::uint32_t code) {
     return number;
 }
 
-} // namespace Corvane::cli
+} // namespace Corvane::mapping

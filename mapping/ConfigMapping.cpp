@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <array>
 
-namespace Corvane::cli {
+namespace Corvane::mapping {
 namespace {
 
 std::string channelLabel(std::size_t channel) {
@@ -106,4 +106,4 @@ TarnConfig toConfig(const UnitState& s, const std::locale& locale,
     return c;
 }
 
-} // namespace Corvane::cli
+} // namespace Corvane::mapping

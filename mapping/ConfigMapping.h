@@ -9,7 +9,7 @@
 
 // Between the unit's configuration and the configuration file: the same items the window's
 // save and load move, in the same file format.
-namespace Corvane::cli {
+namespace Corvane::mapping {
 
 // The file image of what was read from the unit. A section that could not be read is left out
 // and named in `leftOut`. A channel is written only when its name, its fuse settings and the
@@ -18,4 +18,4 @@ namespace Corvane::cli {
 TarnConfig toConfig(const UnitState& state, const std::locale& locale,
                     std::vector<std::string>& leftOut);
 
-} // namespace Corvane::cli
+} // namespace Corvane::mapping

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace Corvane::cli {
+namespace Corvane::mapping {
 
 inline constexpr std::size_t kChannels = tarn::TarnInterface::kRelayChannels; // 12
 inline constexpr std::size_t kScripts = 4;
@@ -88,4 +88,4 @@ std::vector<Section> readSections(tarn::TarnInterface& dev, const std::vector<Se
 std::uint32_t pinCode(unsigned number);
 std::optional<unsigned> pinNumber(std::uint32_t code);
 
-} // namespace Corvane::cli
+} // namespace Corvane::mapping

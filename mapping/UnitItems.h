@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace Corvane::cli {
+namespace Corvane::mapping {
 
 // One setting as the operator reads it. Two items with the same label are the same setting,
 // and their values are equal exactly when the unit would hold the same thing: texts are the
@@ -21,8 +21,4 @@ struct Item {
 std::vector<Item> describe(const UnitState& state, const std::vector<Section>& sections,
                            const std::locale& locale);
 
-// The value for one line of a report: texts (names, scripts) in quotes, a long or multi-line
-// one cut after its first 40 characters with its length given.
-std::string shown(const Item& item);
-
-} // namespace Corvane::cli
+} // namespace Corvane::mapping

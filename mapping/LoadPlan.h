@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace Corvane::cli {
+namespace Corvane::mapping {
 
 struct LoadPlan {
     UnitState wanted;               // the sections to send, holding the file's values
@@ -29,4 +29,4 @@ LoadPlan planLoad(const TarnConfig& file, const UnitState& current);
 // leading zeros allowed); none when it is not one.
 std::optional<unsigned> parsePin(const std::string& text);
 
-} // namespace Corvane::cli
+} // namespace Corvane::mapping
