@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TarnConfig.h"
+#include "TarnInterface.h"
 #include "UnitState.h"
 
 #include <locale>
@@ -17,5 +18,20 @@ namespace Corvane::mapping {
 // "Fuse" loads as 0 A, an empty "Group" as false, a missing "Name" as the empty name).
 TarnConfig toConfig(const UnitState& state, const std::locale& locale,
                     std::vector<std::string>& leftOut);
+
+// The sections the window saves straight from the unit rather than from its controls: the
+// network settings, the button record and the four scripts.
+std::vector<Section> unitHeldSections();
+
+// Reads `sections` from the unit, in order, and puts each item read into `config` as
+// toConfig would. Returns the sections that could not be read; `config` keeps what it had
+// for them.
+std::vector<Section> readIntoConfig(tarn::TarnInterface& dev, const std::vector<Section>& sections,
+                                    TarnConfig& config);
+
+// The model's records for the unit's: every field present (the two valet buttons, which the
+// unit has no place for, absent).
+IPSettings ipSettingsOf(const NetworkSettings& network);
+SwitchBoardSettings switchBoardOf(const tarn::CanMsgConfig& buttons);
 
 } // namespace Corvane::mapping

@@ -3,6 +3,7 @@
 #include "UnitState.h"
 
 #include <locale>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,5 +21,15 @@ struct Item {
 // The items of the given sections that `state` holds, in section order. Numbers use `locale`.
 std::vector<Item> describe(const UnitState& state, const std::vector<Section>& sections,
                            const std::locale& locale);
+
+// One setting that a file gives otherwise than the unit holds it.
+struct ItemChange {
+    Item file;                // as the file gives it: what a load sends
+    std::optional<Item> unit; // as the unit holds it; none when it could not be read
+};
+
+// Each item of `file` that `unit` does not hold with the same value, in the order of `file`.
+std::vector<ItemChange> changesBetween(const std::vector<Item>& unit,
+                                       const std::vector<Item>& file);
 
 } // namespace Corvane::mapping
