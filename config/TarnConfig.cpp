@@ -55,13 +55,16 @@ constexpr std::array<const char*, ITEM_COUNT> kTopItems = {"Mode",
                                                            "ValetShutdownScript",
                                                            "Channels"};
 
+// One child of a record's element, and the record's field its text goes to.
+template <typename Record, typename Value>
+struct FieldElement {
+    const char* name;
+    std::optional<Value> Record::*field;
+};
+
 // The children of "IP", in the order they are written: the six addresses, then the port and
 // the DHCP flag.
-struct AddressElement {
-    const char* name;
-    std::optional<Ipv4Address> IPSettings::*field;
-};
-constexpr std::array<AddressElement, 6> kAddressElements = {{
+constexpr std::array<FieldElement<IPSettings, Ipv4Address>, 6> kAddressElements = {{
     {"Address", &IPSettings::address},
     {"Subnet", &IPSettings::subnet},
     {"Gateway", &IPSettings::gateway},
@@ -69,15 +72,11 @@ constexpr std::array<AddressElement, 6> kAddressElements = {{
     {"AlternateDNS", &IPSettings::dns2},
     {"LCMAddress", &IPSettings::lcmAddress},
 }};
-constexpr const char* kLcmPort = "LCMPort";
-constexpr const char* kUseDhcp = "UseDHCP";
+constexpr FieldElement<IPSettings, std::uint16_t> kLcmPort{"LCMPort", &IPSettings::lcmPort};
+constexpr FieldElement<IPSettings, bool> kUseDhcp{"UseDHCP", &IPSettings::dhcp};
 
 // The children of "SwitchBoard", in the order they are written.
-struct ButtonElement {
-    const char* name;
-    std::optional<std::uint8_t> SwitchBoardSettings::*field;
-};
-constexpr std::array<ButtonElement, 10> kButtonElements = {{
+constexpr std::array<FieldElement<SwitchBoardSettings, std::uint8_t>, 10> kButtonElements = {{
     {"ModeSelect", &SwitchBoardSettings::modeSelect},
     {"Startup", &SwitchBoardSettings::startup},
     {"Shutdown", &SwitchBoardSettings::shutdown},
@@ -135,6 +134,28 @@ std::string padPin(const std::string& pin) {
 std::string textOf(pugi::xml_node element) {
     std::string text = innerText(element);
     return isBlank(text) ? std::string() : text;
+}
+
+// Takes the text of `child` into the field of `e` when the child has that name and `parse`
+// accepts the text; other texts leave the field as it was.
+template <typename Record, typename Value, typename Parse>
+void take(pugi::xml_node child, const FieldElement<Record, Value>& e, Record& record,
+          Parse&& parse) {
+    if (std::string_view(child.name()) == e.name) {
+        if (const auto value = parse(innerText(child))) {
+            record.*e.field = static_cast<Value>(*value);
+        }
+    }
+}
+
+// Runs `read` on each child element of `element`, in document order.
+template <typename Read>
+void forEachChildElement(pugi::xml_node element, Read&& read) {
+    for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
+        if (child.type() == pugi::node_element) {
+            read(child);
+        }
+    }
 }
 
 // The first element of each top-level name anywhere in the document, in one document-order
@@ -264,18 +285,18 @@ ChannelSettings* TarnConfig::FindChannel(std::int32_t channel) {
 pugi::xml_node TarnConfig::createIpElement(pugi::xml_node parent) const {
     const IPSettings& ip = *ipSettings_;
     pugi::xml_node element = parent.append_child(kTopItems[ITEM_IP]);
-    for (const AddressElement& a : kAddressElements) {
+    for (const auto& a : kAddressElements) {
         appendText(element, a.name, addressText(ip.*a.field));
     }
-    appendText(element, kLcmPort, ip.lcmPort ? std::to_string(*ip.lcmPort) : "");
-    appendText(element, kUseDhcp, flagOrEmpty(ip.dhcp));
+    appendText(element, kLcmPort.name, ip.lcmPort ? std::to_string(*ip.lcmPort) : "");
+    appendText(element, kUseDhcp.name, flagOrEmpty(ip.dhcp));
     return element;
 }
 
 pugi::xml_node TarnConfig::createSwitchBoardElement(pugi::xml_node parent) const {
     const SwitchBoardSettings& sb = *sbSettings_;
     pugi::xml_node element = parent.append_child(kTopItems[ITEM_SWITCH_BOARD]);
-    for (const ButtonElement& b : kButtonElements) {
+    for (const auto& b : kButtonElements) {
         appendText(element, b.name, byteText(sb.*b.field));
     }
     return element;
@@ -410,52 +431,23 @@ void TarnConfig::readConfigBytes(std::string_view bytes, const std::string& sour
 }
 
 void TarnConfig::readIp(pugi::xml_node element) {
-    if (!ipSettings_) {
-        ipSettings_.emplace();
-    }
-    IPSettings& ip = *ipSettings_;
-    for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
-        if (child.type() != pugi::node_element) {
-            continue;
+    IPSettings& ip = ipSettings_ ? *ipSettings_ : ipSettings_.emplace();
+    forEachChildElement(element, [&ip](pugi::xml_node child) {
+        for (const auto& a : kAddressElements) {
+            take(child, a, ip, [](const std::string& t) { return Ipv4Address::parse(t); });
         }
-        const std::string_view name = child.name();
-        for (const AddressElement& a : kAddressElements) {
-            if (name == a.name) {
-                if (const auto address = Ipv4Address::parse(innerText(child))) {
-                    ip.*a.field = address;
-                }
-            }
-        }
-        if (name == kLcmPort) {
-            if (const auto port = parseUnsigned(innerText(child), 65535)) {
-                ip.lcmPort = static_cast<std::uint16_t>(*port);
-            }
-        } else if (name == kUseDhcp) {
-            if (const auto flag = parseFlag(innerText(child))) {
-                ip.dhcp = flag;
-            }
-        }
-    }
+        take(child, kLcmPort, ip, [](const std::string& t) { return parseUnsigned(t, 65535); });
+        take(child, kUseDhcp, ip, [](const std::string& t) { return parseFlag(t); });
+    });
 }
 
 void TarnConfig::readSwitchBoard(pugi::xml_node element) {
-    if (!sbSettings_) {
-        sbSettings_.emplace();
-    }
-    SwitchBoardSettings& sb = *sbSettings_;
-    for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
-        if (child.type() != pugi::node_element) {
-            continue;
+    SwitchBoardSettings& sb = sbSettings_ ? *sbSettings_ : sbSettings_.emplace();
+    forEachChildElement(element, [&sb](pugi::xml_node child) {
+        for (const auto& b : kButtonElements) {
+            take(child, b, sb, [](const std::string& t) { return parseUnsigned(t, 255); });
         }
-        const std::string_view name = child.name();
-        for (const ButtonElement& b : kButtonElements) {
-            if (name == b.name) {
-                if (const auto button = parseUnsigned(innerText(child), 255)) {
-                    sb.*b.field = static_cast<std::uint8_t>(*button);
-                }
-            }
-        }
-    }
+    });
 }
 
 void TarnConfig::readChannel(pugi::xml_node node) {
