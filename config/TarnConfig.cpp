@@ -1,9 +1,8 @@
 #include "TarnConfig.h"
 
-#include "ConfigFileError.h"
 #include "ConfigFileIO.h"
 #include "ValueText.h"
-#include "WellFormedXml.h"
+#include "XmlDocument.h"
 
 #include <pugixml.hpp>
 
@@ -21,6 +20,83 @@ std::locale userLocale() {
         return std::locale::classic();
     }
 }
+
+// ---- element names: one table for the writer and the reader ----
+
+constexpr const char* kRoot = "TarnConfig";
+
+enum TopItem : std::size_t {
+    ITEM_MODE,
+    ITEM_UNIT_ID,
+    ITEM_PIN,
+    ITEM_PIN_ENABLED,
+    ITEM_BLUETOOTH_ENABLED,
+    ITEM_IP,
+    ITEM_SWITCH_BOARD,
+    ITEM_STARTUP_SCRIPT,
+    ITEM_SHUTDOWN_SCRIPT,
+    ITEM_VALET_STARTUP_SCRIPT,
+    ITEM_VALET_SHUTDOWN_SCRIPT,
+    ITEM_CHANNELS,
+    ITEM_COUNT
+};
+
+// The root's children, in the order they are written.
+constexpr std::array<const char*, ITEM_COUNT> kTopItems = {"Mode",
+                                                           "UnitId",
+                                                           "PIN",
+                                                           "PINEnabled",
+                                                           "BluetoothEnabled",
+                                                           "IP",
+                                                           "SwitchBoard",
+                                                           "StartupScript",
+                                                           "ShutdownScript",
+                                                           "ValetStartupScript",
+                                                           "ValetShutdownScript",
+                                                           "Channels"};
+
+// One child of a record's element, and the record's field its text goes to.
+template <typename Record, typename Value>
+struct FieldElement {
+    const char* name;
+    std::optional<Value> Record::*field;
+};
+
+// The children of "IP", in the order they are written: the six addresses, then the port and
+// the DHCP flag.
+constexpr std::array<FieldElement<IPSettings, Ipv4Address>, 6> kAddressElements = {{
+    {"Address", &IPSettings::address},
+    {"Subnet", &IPSettings::subnet},
+    {"Gateway", &IPSettings::gateway},
+    {"PrimaryDNS", &IPSettings::dns1},
+    {"AlternateDNS", &IPSettings::dns2},
+    {"LCMAddress", &IPSettings::lcmAddress},
+}};
+constexpr FieldElement<IPSettings, std::uint16_t> kLcmPort{"LCMPort", &IPSettings::lcmPort};
+constexpr FieldElement<IPSettings, bool> kUseDhcp{"UseDHCP", &IPSettings::dhcp};
+
+// The children of "SwitchBoard", in the order they are written.
+constexpr std::array<FieldElement<SwitchBoardSettings, std::uint8_t>, 10> kButtonElements = {{
+    {"ModeSelect", &SwitchBoardSettings::modeSelect},
+    {"Startup", &SwitchBoardSettings::startup},
+    {"Shutdown", &SwitchBoardSettings::shutdown},
+    {"ValetStartup", &SwitchBoardSettings::valetStartup},
+    {"ValetShutdown", &SwitchBoardSettings::valetShutdown},
+    {"Auto", &SwitchBoardSettings::autoBtn},
+    {"Manual", &SwitchBoardSettings::manual},
+    {"Valet", &SwitchBoardSettings::valet},
+    {"InverterMaster", &SwitchBoardSettings::inverterMaster},
+    {"InverterSlave", &SwitchBoardSettings::inverterSlave},
+}};
+
+// One child of "Channels", and its children in the order they are written.
+constexpr const char* kChannel = "Channel";
+constexpr const char* kNumber = "Number";
+constexpr const char* kName = "Name";
+constexpr const char* kFuse = "Fuse";
+constexpr const char* kI2t = "I2T";
+constexpr const char* kProtect = "Protect";
+constexpr const char* kGroup = "Group";
 
 // ---- writing ----
 
@@ -53,94 +129,34 @@ std::string padPin(const std::string& pin) {
     return characters >= 4 ? pin : std::string(4 - characters, ' ') + pin;
 }
 
-class StringWriter : public pugi::xml_writer {
-public:
-    void write(const void* data, size_t size) override {
-        out.append(static_cast<const char*>(data), size);
-    }
-    std::string out;
-};
-
-// The file's lines end in CR LF, line breaks inside texts included, so that every line
-// break in the file is alike; the reader turns each back into one line feed.
-std::string withCrLf(const std::string& lf) {
-    std::string out;
-    out.reserve(lf.size() + lf.size() / 16);
-    for (std::size_t i = 0; i < lf.size(); ++i) {
-        const char c = lf[i];
-        if (c == '\r') {
-            out += "\r\n";
-            if (i + 1 < lf.size() && lf[i + 1] == '\n') {
-                ++i;
-            }
-        } else if (c == '\n') {
-            out += "\r\n";
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
 // ---- reading ----
-
-// All text of an element and its descendants in document order, as one string. Iterative, so
-// nesting depth costs no stack.
-std::string innerText(pugi::xml_node element) {
-    std::string text;
-    pugi::xml_node node = element.first_child();
-    while (node) {
-        if (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata) {
-            text += node.value();
-        }
-        if (node.type() == pugi::node_element && node.first_child()) {
-            node = node.first_child();
-            continue;
-        }
-        while (node != element && !node.next_sibling()) {
-            node = node.parent();
-        }
-        if (node == element) {
-            break;
-        }
-        node = node.next_sibling();
-    }
-    return text;
-}
 
 std::string textOf(pugi::xml_node element) {
     std::string text = innerText(element);
     return isBlank(text) ? std::string() : text;
 }
 
-enum TopItem : std::size_t {
-    ITEM_MODE,
-    ITEM_UNIT_ID,
-    ITEM_PIN,
-    ITEM_PIN_ENABLED,
-    ITEM_BLUETOOTH_ENABLED,
-    ITEM_IP,
-    ITEM_SWITCH_BOARD,
-    ITEM_STARTUP_SCRIPT,
-    ITEM_SHUTDOWN_SCRIPT,
-    ITEM_VALET_STARTUP_SCRIPT,
-    ITEM_VALET_SHUTDOWN_SCRIPT,
-    ITEM_CHANNELS,
-    ITEM_COUNT
-};
+// Takes the text of `child` into the field of `e` when the child has that name and `parse`
+// accepts the text; other texts leave the field as it was.
+template <typename Record, typename Value, typename Parse>
+void take(pugi::xml_node child, const FieldElement<Record, Value>& e, Record& record,
+          Parse&& parse) {
+    if (std::string_view(child.name()) == e.name) {
+        if (const auto value = parse(innerText(child))) {
+            record.*e.field = static_cast<Value>(*value);
+        }
+    }
+}
 
-constexpr std::array<std::string_view, ITEM_COUNT> topItemNames = {"Mode",
-                                                                   "UnitId",
-                                                                   "PIN",
-                                                                   "PINEnabled",
-                                                                   "BluetoothEnabled",
-                                                                   "IP",
-                                                                   "SwitchBoard",
-                                                                   "StartupScript",
-                                                                   "ShutdownScript",
-                                                                   "ValetStartupScript",
-                                                                   "ValetShutdownScript",
-                                                                   "Channels"};
+// Runs `read` on each child element of `element`, in document order.
+template <typename Read>
+void forEachChildElement(pugi::xml_node element, Read&& read) {
+    for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
+        if (child.type() == pugi::node_element) {
+            read(child);
+        }
+    }
+}
 
 // The first element of each top-level name anywhere in the document, in one document-order
 // walk without recursion (a hostile file may nest arbitrarily deep).
@@ -152,7 +168,7 @@ std::array<pugi::xml_node, ITEM_COUNT> findTopItems(const pugi::xml_document& do
         if (node.type() == pugi::node_element) {
             const std::string_view name = node.name();
             for (std::size_t i = 0; i < ITEM_COUNT; ++i) {
-                if (!found[i] && name == topItemNames[i]) {
+                if (!found[i] && name == std::string_view(kTopItems[i])) {
                     found[i] = node;
                     --missing;
                     break;
@@ -175,54 +191,22 @@ std::array<pugi::xml_node, ITEM_COUNT> findTopItems(const pugi::xml_document& do
 }
 
 std::optional<std::int32_t> modeFromText(const std::string& text) {
-    if (text == "Auto") {
-        return 0;
-    }
-    if (text == "Manual") {
-        return 1;
-    }
-    if (text == "Valet") {
-        return 2;
-    }
-    return std::nullopt;
-}
-
-std::optional<std::int32_t> idFromText(const std::string& text) {
-    if (text == "Master") {
-        return 0;
-    }
-    for (std::int32_t n = 1; n <= 3; ++n) {
-        const std::string digit = std::to_string(n);
-        if (text == "Slave " + digit || text == "Slave" + digit) {
-            return n;
+    for (std::int32_t mode = 0; mode <= 2; ++mode) {
+        if (text == getModeString(mode)) {
+            return mode;
         }
     }
     return std::nullopt;
 }
 
-// Parses a whole file into `doc`, or throws ConfigFileError for a file that is too large or not
-// well-formed XML.
-void parseDocument(std::string_view bytes, const std::string& sourceName, pugi::xml_document& doc) {
-    if (bytes.size() > maxConfigFileSize) {
-        throw ConfigFileError(sourceName, "the file is larger than the limit of " +
-                                              std::to_string(maxConfigFileSize) + " bytes");
+// The ids as written, and the slaves also without the space.
+std::optional<std::int32_t> idFromText(const std::string& text) {
+    for (std::int32_t id = 0; id <= 3; ++id) {
+        if (text == getIdString(id) || (id > 0 && text == "Slave" + std::to_string(id))) {
+            return id;
+        }
     }
-    // pugixml accepts some malformed documents (a second root element, a bare '&'), so the
-    // whole grammar is checked first and nothing is taken from a file that fails it.
-    if (const std::optional<XmlFault> fault = findXmlFault(bytes)) {
-        throw ConfigFileError(sourceName, "not well-formed XML: " + fault->reason, fault->position);
-    }
-    // Default options on purpose: no document type declaration is taken and only XML's own
-    // entities are expanded, so a file cannot pull in anything from outside itself. Line
-    // breaks come back as single line feeds and white-space-only texts are dropped.
-    const pugi::xml_parse_result parsed =
-        doc.load_buffer(bytes.data(), bytes.size(), pugi::parse_default, pugi::encoding_auto);
-    if (!parsed) {
-        const std::size_t offset = parsed.offset < 0 ? 0 : static_cast<std::size_t>(parsed.offset);
-        throw ConfigFileError(sourceName,
-                              std::string("not well-formed XML: ") + parsed.description(),
-                              ConfigFileError::positionAt(bytes, offset));
-    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -300,43 +284,33 @@ ChannelSettings* TarnConfig::FindChannel(std::int32_t channel) {
 
 pugi::xml_node TarnConfig::createIpElement(pugi::xml_node parent) const {
     const IPSettings& ip = *ipSettings_;
-    pugi::xml_node element = parent.append_child("IP");
-    appendText(element, "Address", addressText(ip.address));
-    appendText(element, "Subnet", addressText(ip.subnet));
-    appendText(element, "Gateway", addressText(ip.gateway));
-    appendText(element, "PrimaryDNS", addressText(ip.dns1));
-    appendText(element, "AlternateDNS", addressText(ip.dns2));
-    appendText(element, "LCMAddress", addressText(ip.lcmAddress));
-    appendText(element, "LCMPort", ip.lcmPort ? std::to_string(*ip.lcmPort) : "");
-    appendText(element, "UseDHCP", flagOrEmpty(ip.dhcp));
+    pugi::xml_node element = parent.append_child(kTopItems[ITEM_IP]);
+    for (const auto& a : kAddressElements) {
+        appendText(element, a.name, addressText(ip.*a.field));
+    }
+    appendText(element, kLcmPort.name, ip.lcmPort ? std::to_string(*ip.lcmPort) : "");
+    appendText(element, kUseDhcp.name, flagOrEmpty(ip.dhcp));
     return element;
 }
 
 pugi::xml_node TarnConfig::createSwitchBoardElement(pugi::xml_node parent) const {
     const SwitchBoardSettings& sb = *sbSettings_;
-    pugi::xml_node element = parent.append_child("SwitchBoard");
-    appendText(element, "ModeSelect", byteText(sb.modeSelect));
-    appendText(element, "Startup", byteText(sb.startup));
-    appendText(element, "Shutdown", byteText(sb.shutdown));
-    appendText(element, "ValetStartup", byteText(sb.valetStartup));
-    appendText(element, "ValetShutdown", byteText(sb.valetShutdown));
-    appendText(element, "Auto", byteText(sb.autoBtn));
-    appendText(element, "Manual", byteText(sb.manual));
-    appendText(element, "Valet", byteText(sb.valet));
-    appendText(element, "InverterMaster", byteText(sb.inverterMaster));
-    appendText(element, "InverterSlave", byteText(sb.inverterSlave));
+    pugi::xml_node element = parent.append_child(kTopItems[ITEM_SWITCH_BOARD]);
+    for (const auto& b : kButtonElements) {
+        appendText(element, b.name, byteText(sb.*b.field));
+    }
     return element;
 }
 
 pugi::xml_node TarnConfig::createChannelElement(pugi::xml_node parent,
                                                 const ChannelSettings& ch) const {
-    pugi::xml_node element = parent.append_child("Channel");
-    appendText(element, "Number", std::to_string(ch.channel + 1));
-    appendText(element, "Name", ch.name);
-    appendText(element, "Fuse", ch.fuse ? formatNumber(*ch.fuse, locale_) : "");
-    appendText(element, "I2T", ch.I2T ? formatNumber(*ch.I2T, locale_) : "");
-    appendText(element, "Protect", flagOrEmpty(ch.protect));
-    appendText(element, "Group", flagOrEmpty(ch.group));
+    pugi::xml_node element = parent.append_child(kChannel);
+    appendText(element, kNumber, std::to_string(ch.channel + 1));
+    appendText(element, kName, ch.name);
+    appendText(element, kFuse, ch.fuse ? formatNumber(*ch.fuse, locale_) : "");
+    appendText(element, kI2t, ch.I2T ? formatNumber(*ch.I2T, locale_) : "");
+    appendText(element, kProtect, flagOrEmpty(ch.protect));
+    appendText(element, kGroup, flagOrEmpty(ch.group));
     return element;
 }
 
@@ -345,22 +319,22 @@ std::string TarnConfig::toFileBytes() const {
     pugi::xml_node declaration = doc.append_child(pugi::node_declaration);
     declaration.append_attribute("version").set_value("1.0");
     declaration.append_attribute("encoding").set_value("utf-8");
-    pugi::xml_node root = doc.append_child("TarnConfig");
+    pugi::xml_node root = doc.append_child(kRoot);
 
     if (mode_) {
-        appendText(root, "Mode", getModeString(*mode_));
+        appendText(root, kTopItems[ITEM_MODE], getModeString(*mode_));
     }
     if (id_) {
-        appendText(root, "UnitId", getIdString(*id_));
+        appendText(root, kTopItems[ITEM_UNIT_ID], getIdString(*id_));
     }
     if (pin_) {
-        appendText(root, "PIN", padPin(*pin_));
+        appendText(root, kTopItems[ITEM_PIN], padPin(*pin_));
     }
     if (pin_enabled_) {
-        appendText(root, "PINEnabled", flagText(*pin_enabled_));
+        appendText(root, kTopItems[ITEM_PIN_ENABLED], flagText(*pin_enabled_));
     }
     if (bt_enabled_) {
-        appendText(root, "BluetoothEnabled", flagText(*bt_enabled_));
+        appendText(root, kTopItems[ITEM_BLUETOOTH_ENABLED], flagText(*bt_enabled_));
     }
     if (ipSettings_) {
         createIpElement(root);
@@ -369,19 +343,19 @@ std::string TarnConfig::toFileBytes() const {
         createSwitchBoardElement(root);
     }
     if (startupScript_) {
-        appendText(root, "StartupScript", *startupScript_);
+        appendText(root, kTopItems[ITEM_STARTUP_SCRIPT], *startupScript_);
     }
     if (shutdownScript_) {
-        appendText(root, "ShutdownScript", *shutdownScript_);
+        appendText(root, kTopItems[ITEM_SHUTDOWN_SCRIPT], *shutdownScript_);
     }
     if (valetStartupScript_) {
-        appendText(root, "ValetStartupScript", *valetStartupScript_);
+        appendText(root, kTopItems[ITEM_VALET_STARTUP_SCRIPT], *valetStartupScript_);
     }
     if (valetShutdownScript_) {
-        appendText(root, "ValetShutdownScript", *valetShutdownScript_);
+        appendText(root, kTopItems[ITEM_VALET_SHUTDOWN_SCRIPT], *valetShutdownScript_);
     }
     if (chSettings_) {
-        pugi::xml_node channels = root.append_child("Channels");
+        pugi::xml_node channels = root.append_child(kTopItems[ITEM_CHANNELS]);
         for (std::int32_t index = 0; index < 12; ++index) {
             if (const ChannelSettings* ch = FindChannel(index)) {
                 createChannelElement(channels, *ch);
@@ -389,14 +363,7 @@ std::string TarnConfig::toFileBytes() const {
         }
     }
 
-    StringWriter writer;
-    doc.save(writer, "  ", pugi::format_indent | pugi::format_write_bom, pugi::encoding_utf8);
-    std::string bytes = withCrLf(writer.out);
-    // No line end after the root's closing tag.
-    if (bytes.size() >= 2 && bytes.compare(bytes.size() - 2, 2, "\r\n") == 0) {
-        bytes.resize(bytes.size() - 2);
-    }
-    return bytes;
+    return documentBytes(doc);
 }
 
 void TarnConfig::writeConfigFile(const std::string& path) const {
@@ -464,76 +431,27 @@ void TarnConfig::readConfigBytes(std::string_view bytes, const std::string& sour
 }
 
 void TarnConfig::readIp(pugi::xml_node element) {
-    if (!ipSettings_) {
-        ipSettings_.emplace();
-    }
-    IPSettings& ip = *ipSettings_;
-    const std::array<std::pair<std::string_view, std::optional<Ipv4Address>*>, 6> addresses = {{
-        {"Address", &ip.address},
-        {"Subnet", &ip.subnet},
-        {"Gateway", &ip.gateway},
-        {"PrimaryDNS", &ip.dns1},
-        {"AlternateDNS", &ip.dns2},
-        {"LCMAddress", &ip.lcmAddress},
-    }};
-    for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
-        if (child.type() != pugi::node_element) {
-            continue;
+    IPSettings& ip = ipSettings_ ? *ipSettings_ : ipSettings_.emplace();
+    forEachChildElement(element, [&ip](pugi::xml_node child) {
+        for (const auto& a : kAddressElements) {
+            take(child, a, ip, [](const std::string& t) { return Ipv4Address::parse(t); });
         }
-        const std::string_view name = child.name();
-        for (const auto& [fieldName, field] : addresses) {
-            if (name == fieldName) {
-                if (const auto a = Ipv4Address::parse(innerText(child))) {
-                    *field = a;
-                }
-            }
-        }
-        if (name == "LCMPort") {
-            if (const auto port = parseUnsigned(innerText(child), 65535)) {
-                ip.lcmPort = static_cast<std::uint16_t>(*port);
-            }
-        } else if (name == "UseDHCP") {
-            if (const auto flag = parseFlag(innerText(child))) {
-                ip.dhcp = flag;
-            }
-        }
-    }
+        take(child, kLcmPort, ip, [](const std::string& t) { return parseUnsigned(t, 65535); });
+        take(child, kUseDhcp, ip, [](const std::string& t) { return parseFlag(t); });
+    });
 }
 
 void TarnConfig::readSwitchBoard(pugi::xml_node element) {
-    if (!sbSettings_) {
-        sbSettings_.emplace();
-    }
-    SwitchBoardSettings& sb = *sbSettings_;
-    const std::array<std::pair<std::string_view, std::optional<std::uint8_t>*>, 10> buttons = {{
-        {"ModeSelect", &sb.modeSelect},
-        {"Startup", &sb.startup},
-        {"Shutdown", &sb.shutdown},
-        {"ValetStartup", &sb.valetStartup},
-        {"ValetShutdown", &sb.valetShutdown},
-        {"Auto", &sb.autoBtn},
-        {"Manual", &sb.manual},
-        {"Valet", &sb.valet},
-        {"InverterMaster", &sb.inverterMaster},
-        {"InverterSlave", &sb.inverterSlave},
-    }};
-    for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
-        if (child.type() != pugi::node_element) {
-            continue;
+    SwitchBoardSettings& sb = sbSettings_ ? *sbSettings_ : sbSettings_.emplace();
+    forEachChildElement(element, [&sb](pugi::xml_node child) {
+        for (const auto& b : kButtonElements) {
+            take(child, b, sb, [](const std::string& t) { return parseUnsigned(t, 255); });
         }
-        const std::string_view name = child.name();
-        for (const auto& [fieldName, field] : buttons) {
-            if (name == fieldName) {
-                if (const auto button = parseUnsigned(innerText(child), 255)) {
-                    *field = static_cast<std::uint8_t>(*button);
-                }
-            }
-        }
-    }
+    });
 }
 
 void TarnConfig::readChannel(pugi::xml_node node) {
-    const pugi::xml_node number = node.child("Number");
+    const pugi::xml_node number = node.child(kNumber);
     if (!number) {
         return;
     }
@@ -547,19 +465,19 @@ void TarnConfig::readChannel(pugi::xml_node node) {
     fresh.channel = index;
     ChannelSettings& ch = existing != nullptr ? *existing : fresh;
 
-    if (const pugi::xml_node e = node.child("Name")) {
+    if (const pugi::xml_node e = node.child(kName)) {
         ch.name = textOf(e);
     }
-    if (const pugi::xml_node e = node.child("Fuse")) {
+    if (const pugi::xml_node e = node.child(kFuse)) {
         ch.fuse = parseNumber(innerText(e), locale_).value_or(0.0);
     }
-    if (const pugi::xml_node e = node.child("I2T")) {
+    if (const pugi::xml_node e = node.child(kI2t)) {
         ch.I2T = parseNumber(innerText(e), locale_).value_or(0.0);
     }
-    if (const pugi::xml_node e = node.child("Protect")) {
+    if (const pugi::xml_node e = node.child(kProtect)) {
         ch.protect = parseFlag(innerText(e)).value_or(false);
     }
-    if (const pugi::xml_node e = node.child("Group")) {
+    if (const pugi::xml_node e = node.child(kGroup)) {
         ch.group = parseFlag(innerText(e)).value_or(false);
     }
     if (existing == nullptr) {

@@ -2,11 +2,13 @@
 
 #include "ConfigFileError.h"
 #include "ConfigLocale.h"
+#include "ConfigMapping.h"
 #include "DropDownList.h"
 #include "FocusLineEdit.h"
 #include "FormMain.h"
 #include "HandlerGuard.h"
 #include "NumberText.h"
+#include "RecordMerge.h"
 #include "RelayChannel.h"
 #include "ScriptsPanel.h"
 #include "TarnConfig.h"
@@ -31,50 +33,10 @@
 namespace Corvane {
 namespace {
 
-using Address = std::optional<Ipv4Address> IPSettings::*;
-constexpr std::array<Address, 6> kAddresses{&IPSettings::address, &IPSettings::subnet,
-                                            &IPSettings::gateway, &IPSettings::dns1,
-                                            &IPSettings::dns2,    &IPSettings::lcmAddress};
-
-// The bytes of the unit's button record and the fields they travel in; the two valet buttons
-// have no byte and never reach the unit.
-struct ButtonField {
-    std::optional<std::uint8_t> SwitchBoardSettings::*field;
-    std::uint8_t tarn::CanMsgConfig::*byte;
-};
-constexpr std::array<ButtonField, 8> kButtons{{
-    {&SwitchBoardSettings::modeSelect, &tarn::CanMsgConfig::mode_select},
-    {&SwitchBoardSettings::startup, &tarn::CanMsgConfig::startup},
-    {&SwitchBoardSettings::shutdown, &tarn::CanMsgConfig::shutdown},
-    {&SwitchBoardSettings::autoBtn, &tarn::CanMsgConfig::mode_auto},
-    {&SwitchBoardSettings::manual, &tarn::CanMsgConfig::mode_manual},
-    {&SwitchBoardSettings::valet, &tarn::CanMsgConfig::mode_valet},
-    {&SwitchBoardSettings::inverterMaster, &tarn::CanMsgConfig::inverter_master},
-    {&SwitchBoardSettings::inverterSlave, &tarn::CanMsgConfig::inverter_slave},
-}};
-
-struct ScriptItem {
-    ScriptsPanel::Slot box;
-    bool (tarn::TarnInterface::*read)(std::string&);
-    bool (tarn::TarnInterface::*write)(const std::string&);
-    void (TarnConfig::*store)(std::string);
-    const std::string& (TarnConfig::*stored)() const;
-    bool (TarnConfig::*present)() const;
-};
-const std::array<ScriptItem, ScriptsPanel::kSlots> kScripts{{
-    {ScriptsPanel::Startup, &tarn::TarnInterface::getScriptIgnitionOn,
-     &tarn::TarnInterface::setScriptIgnitionOn, &TarnConfig::setStartupScript,
-     &TarnConfig::getStartupScript, &TarnConfig::startupScriptHasValue},
-    {ScriptsPanel::Shutdown, &tarn::TarnInterface::getScriptIgnitionOff,
-     &tarn::TarnInterface::setScriptIgnitionOff, &TarnConfig::setShutdownScript,
-     &TarnConfig::getShutdownScript, &TarnConfig::shutdownScriptHasValue},
-    {ScriptsPanel::ValetStartup, &tarn::TarnInterface::getScriptValetIgnitionOn,
-     &tarn::TarnInterface::setScriptValetIgnitionOn, &TarnConfig::setValetStartupScript,
-     &TarnConfig::getValetStartupScript, &TarnConfig::valetStartupScriptHasValue},
-    {ScriptsPanel::ValetShutdown, &tarn::TarnInterface::getScriptValetIgnitionOff,
-     &tarn::TarnInterface::setScriptValetIgnitionOff, &TarnConfig::setValetShutdownScript,
-     &TarnConfig::getValetShutdownScript, &TarnConfig::valetShutdownScriptHasValue},
-}};
+// The script boxes in the unit's order of scripts.
+constexpr std::array<ScriptsPanel::Slot, mapping::kScripts> kScriptBoxes{
+    ScriptsPanel::Startup, ScriptsPanel::Shutdown, ScriptsPanel::ValetStartup,
+    ScriptsPanel::ValetShutdown};
 
 // The configuration model keeps its texts as UTF-8, which is also what the file holds.
 std::string modelText(const QString& text) {
@@ -217,36 +179,8 @@ TarnConfig ConfigTransfer::collect() const {
 // A read that fails leaves its item out of the file: what it would have supplied is unknown,
 // and a later load must not send made-up values to a unit.
 void ConfigTransfer::collectDevice(TarnConfig& config) const {
-    tarn::TarnInterface* dev = device();
-    if (dev == nullptr) {
-        return;
-    }
-    std::array<std::uint32_t, kAddresses.size()> addresses{};
-    std::uint16_t port = 0;
-    bool dhcp = false;
-    if (dev->getIPSettings(&addresses[0], &addresses[1], &addresses[2], &addresses[3],
-                           &addresses[4], &addresses[5], &port, &dhcp)) {
-        IPSettings ip;
-        for (std::size_t i = 0; i < kAddresses.size(); ++i) {
-            ip.*kAddresses.at(i) = Ipv4Address::fromDeviceValue(addresses.at(i));
-        }
-        ip.lcmPort = port;
-        ip.dhcp = dhcp;
-        config.setIP(ip);
-    }
-    tarn::CanMsgConfig buttons{};
-    if (dev->getButtonConfig(&buttons)) {
-        SwitchBoardSettings board;
-        for (const ButtonField& b : kButtons) {
-            board.*b.field = buttons.*b.byte;
-        }
-        config.setSwitchBoard(board);
-    }
-    for (const ScriptItem& s : kScripts) {
-        std::string text;
-        if ((dev->*s.read)(text)) {
-            (config.*s.store)(modelText(UnitCodePage::fromUnit(text)));
-        }
+    if (tarn::TarnInterface* dev = device()) {
+        mapping::readIntoConfig(*dev, mapping::unitHeldSections(), config);
     }
 }
 
@@ -297,65 +231,35 @@ void ConfigTransfer::applySettings(const TarnConfig& config) const {
     }
 }
 
-// The file's values over the unit's current ones. When the unit's cannot be read, the record is
-// sent only if the file supplies every field of it.
+// The file's values over the unit's current ones; a record the unit's cannot complete is not
+// sent.
 void ConfigTransfer::applyNetwork(const TarnConfig& config) const {
-    if (!config.ipHasValue()) {
-        return;
+    if (config.ipHasValue()) {
+        mapping::loadNetwork(*device(), config.getIP());
     }
-    const IPSettings& file = config.getIP();
-    tarn::TarnInterface& dev = *device();
-    std::array<std::uint32_t, kAddresses.size()> addresses{};
-    std::uint16_t port = 0;
-    bool dhcp = false;
-    const bool read = dev.getIPSettings(&addresses[0], &addresses[1], &addresses[2], &addresses[3],
-                                        &addresses[4], &addresses[5], &port, &dhcp);
-    bool complete = file.lcmPort.has_value() && file.dhcp.has_value();
-    for (std::size_t i = 0; i < kAddresses.size(); ++i) {
-        const std::optional<Ipv4Address>& address = file.*kAddresses.at(i);
-        complete = complete && address.has_value();
-        if (address) {
-            addresses.at(i) = address->toDeviceValue();
-        }
-    }
-    if (!read && !complete) {
-        return;
-    }
-    dev.setIPSettings(addresses[0], addresses[1], addresses[2], addresses[3], addresses[4],
-                      addresses[5], file.lcmPort.value_or(port), file.dhcp.value_or(dhcp));
 }
 
 void ConfigTransfer::applySwitchBoard(const TarnConfig& config) const {
-    if (!config.switchBoardHasValue()) {
-        return;
+    if (config.switchBoardHasValue()) {
+        mapping::loadButtons(*device(), config.getSwitchBoard());
     }
-    const SwitchBoardSettings& file = config.getSwitchBoard();
-    tarn::TarnInterface& dev = *device();
-    tarn::CanMsgConfig buttons{};
-    const bool read = dev.getButtonConfig(&buttons);
-    bool complete = true;
-    for (const ButtonField& b : kButtons) {
-        complete = complete && (file.*b.field).has_value();
-        if ((file.*b.field).has_value()) {
-            buttons.*b.byte = *(file.*b.field);
-        }
-    }
-    if (!read && !complete) {
-        return;
-    }
-    dev.setButtonConfig(buttons);
 }
 
 // A box shows a loaded script only once the unit has taken it; a refused one (too long, or a
 // failed transfer) leaves the box showing what it showed, and the next script is still sent.
 void ConfigTransfer::applyScripts(const TarnConfig& config) const {
-    for (const ScriptItem& s : kScripts) {
-        if (!(config.*s.present)()) {
+    for (std::uint8_t i = 0; i < mapping::kScripts; ++i) {
+        const mapping::ScriptField& script = mapping::kScriptFields.at(i);
+        if (!(config.*script.present)()) {
             continue;
         }
-        const std::string sent = UnitCodePage::toUnit(windowText((config.*s.stored)()));
-        if ((device()->*s.write)(sent)) {
-            window_.scriptsPanel().textbox(s.box)->setPlainText(UnitCodePage::fromUnit(sent));
+        mapping::UnitState wanted;
+        const std::string& sent = wanted.scripts.at(i).emplace(
+            UnitCodePage::toUnit(windowText((config.*script.stored)())));
+        if (mapping::writeSection(*device(), {mapping::Section::Script, i}, wanted)) {
+            window_.scriptsPanel()
+                .textbox(kScriptBoxes.at(i))
+                ->setPlainText(UnitCodePage::fromUnit(sent));
         }
     }
 }

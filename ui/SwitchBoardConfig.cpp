@@ -2,6 +2,7 @@
 
 #include "DesignScale.h"
 #include "DropDownList.h"
+#include "ItemFields.h"
 #include "SwitchPanelPicture.h"
 
 #include <QComboBox>
@@ -26,16 +27,12 @@ constexpr double kSmallestPointSize = 6.0;
 constexpr QSize kClientSize{854, 582};
 constexpr QSize kMaximumSize{870, 620};
 
-// Record byte k of the working record, in option order.
-constexpr std::array<uint8_t tarn::CanMsgConfig::*, 8> kFunctionBytes{
-    &tarn::CanMsgConfig::mode_select,     &tarn::CanMsgConfig::startup,
-    &tarn::CanMsgConfig::shutdown,        &tarn::CanMsgConfig::mode_auto,
-    &tarn::CanMsgConfig::mode_manual,     &tarn::CanMsgConfig::mode_valet,
-    &tarn::CanMsgConfig::inverter_master, &tarn::CanMsgConfig::inverter_slave,
-};
+// The record's bytes in option order: option k + 1 is byte k.
+constexpr const auto& kFunctions = mapping::kButtonFields;
+static_assert(kFunctions.size() == SwitchBoardConfig::INVERTER_SLAVE);
 
 uint8_t& recordByte(tarn::CanMsgConfig& record, std::size_t k) {
-    return record.*kFunctionBytes.at(k);
+    return record.*kFunctions.at(k).byte;
 }
 
 // Where the box of button n stands, in design pixels: just above its button in the picture.
@@ -83,13 +80,14 @@ QFont fittedFont(const QComboBox& box, const QStringList& texts) {
 } // namespace
 
 const QStringList& SwitchBoardConfig::options() {
-    static const QStringList texts{
-        QStringLiteral("None"),           QStringLiteral("Mode Select"),
-        QStringLiteral("Startup"),        QStringLiteral("Shutdown"),
-        QStringLiteral("Mode Auto"),      QStringLiteral("Mode Manual"),
-        QStringLiteral("Mode Valet"),     QStringLiteral("Inverter Master"),
-        QStringLiteral("Inverter Slave"),
-    };
+    static const QStringList texts = [] {
+        QStringList list{QStringLiteral("None")};
+        for (const mapping::ButtonField& function : kFunctions) {
+            list.append(QString::fromLatin1(function.name.data(),
+                                            static_cast<qsizetype>(function.name.size())));
+        }
+        return list;
+    }();
     return texts;
 }
 
@@ -141,7 +139,7 @@ void SwitchBoardConfig::readUnit() {
     }
     // Each selection runs the change handler as the operator's would, so a record naming one
     // button twice comes out normalised, and is written back once per selection.
-    for (std::size_t k = 0; k < kFunctionBytes.size(); ++k) {
+    for (std::size_t k = 0; k < kFunctions.size(); ++k) {
         const uint8_t b = recordByte(btnConfig_, k);
         if (tarn::CanMsgConfig::hasButton(b)) {
             cboBoxes_[b]->setCurrentIndex(static_cast<int>(k) + 1);
@@ -154,7 +152,7 @@ void SwitchBoardConfig::OnSelectedIndexChanged(QComboBox* sender, int index) {
     const auto n = static_cast<uint8_t>(tag);
 
     // The button gives up whatever it did before.
-    for (std::size_t k = 0; k < kFunctionBytes.size(); ++k) {
+    for (std::size_t k = 0; k < kFunctions.size(); ++k) {
         if (recordByte(btnConfig_, k) == n) {
             recordByte(btnConfig_, k) = tarn::CanMsgConfig::kNoButton;
             break;

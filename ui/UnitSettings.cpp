@@ -11,12 +11,6 @@
 #include <QWidget>
 
 namespace Corvane {
-namespace {
-
-constexpr int kPinDigits = 4;
-constexpr uint32_t kMaxPin = 9999;
-
-} // namespace
 
 UnitSettings::UnitSettings(QBoxLayout& rows, const DeviceSlot& dev, const DesignScale& scale)
     : QObject(rows.parentWidget())
@@ -139,39 +133,27 @@ void UnitSettings::connectHandlers() {
 
 // ---- PIN code ----
 
+// The text box's notion of white space (Unicode's) is wider than the file's.
 std::optional<uint32_t> UnitSettings::pinCode(QStringView text) {
-    const QStringView digits = text.trimmed();
-    if (digits.isEmpty()) {
+    const QByteArray digits = text.trimmed().toUtf8();
+    const std::optional<unsigned> number = mapping::parsePin(
+        std::string_view(digits.constData(), static_cast<std::size_t>(digits.size())));
+    if (!number) {
         return std::nullopt;
     }
-    uint32_t value = 0;
-    for (QChar c : digits) {
-        if (c < u'0' || c > u'9') {
-            return std::nullopt;
-        }
-        value = value * 10 + static_cast<uint32_t>(c.unicode() - u'0');
-        if (value > kMaxPin) {
-            return std::nullopt; // leading zeros never get here, so any length is fine
-        }
-    }
-    uint32_t code = 0;
-    for (int byte = kPinDigits - 1; byte >= 0; --byte) {
-        code |= (value % 10) << (8 * byte); // the rightmost digit in byte 3
-        value /= 10;
-    }
-    return code;
+    return mapping::pinCode(*number);
 }
 
 std::optional<QString> UnitSettings::pinText(uint32_t code) {
-    QString text;
-    for (int byte = 0; byte < kPinDigits; ++byte) {
-        const uint32_t digit = (code >> (8 * byte)) & 0xFF;
-        if (digit > 9) {
-            return std::nullopt;
-        }
-        text.append(QChar(u'0' + static_cast<char16_t>(digit)));
+    const std::optional<std::string> digits = mapping::pinText(code);
+    if (!digits) {
+        return std::nullopt;
     }
-    return text;
+    return QString::fromStdString(*digits);
+}
+
+QString UnitSettings::defaultPin() {
+    return QString::fromStdString(mapping::pinDigits(mapping::kDefaultPin));
 }
 
 // ---- Operations ----

@@ -2,6 +2,7 @@
 
 #include "DesignScale.h"
 #include "DeviceSlot.h"
+#include "PinCode.h"
 
 #include <QObject>
 #include <QString>
@@ -30,7 +31,7 @@ class UnitSettings : public QObject {
     Q_OBJECT
 
 public:
-    static constexpr uint32_t kNoPin = 0xFFFFFFFF;
+    static constexpr uint32_t kNoPin = mapping::kNoPin;
     static constexpr int kGroups = 12;
 
     // Builds rows one to nine of the centre column into `rows`, whose widget parents them.
@@ -41,7 +42,7 @@ public:
     static std::optional<uint32_t> pinCode(QStringView text);
     // The unit's code as four digits, or empty when it holds no PIN (some byte above 9).
     static std::optional<QString> pinText(uint32_t code);
-    static QString defaultPin() { return QStringLiteral("2719"); }
+    static QString defaultPin();
 
     // ---- Operations other parts call ----
     // False at once when no unit is open or the mode is not 0 (AUTO), 1 (MANUAL) or 2 (VALET).

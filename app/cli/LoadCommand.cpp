@@ -1,34 +1,13 @@
 #include "Commands.h"
 #include "ExitStatus.h"
 #include "LoadPlan.h"
-#include "UnitItems.h"
-
-#include <algorithm>
+#include "PlanSend.h"
+#include "ShownValue.h"
 
 namespace Corvane::cli {
 namespace {
 
-const Item* find(const std::vector<Item>& items, const std::string& label) {
-    const auto it =
-        std::find_if(items.begin(), items.end(), [&](const Item& i) { return i.label == label; });
-    return it == items.end() ? nullptr : &*it;
-}
-
-// Lists each item of `wanted` that `before` does not already hold; returns how many.
-std::size_t listChanges(std::ostream& out, const std::vector<Item>& before,
-                        const std::vector<Item>& wanted) {
-    std::size_t changes = 0;
-    for (const Item& item : wanted) {
-        const Item* old = find(before, item.label);
-        if (old != nullptr && old->value == item.value) {
-            continue;
-        }
-        ++changes;
-        out << "  " << item.label << ": " << (old != nullptr ? shown(*old) : "(could not be read)")
-            << " -> " << shown(item) << '\n';
-    }
-    return changes;
-}
+using mapping::ItemChange;
 
 int disconnected(Session& s, const std::string& what) {
     s.err << "tarnwell-cli: the unit was disconnected " << what
@@ -36,83 +15,69 @@ int disconnected(Session& s, const std::string& what) {
     return exit_status::kDeviceFailure;
 }
 
-// Sends every section of the plan in order; a section the unit does not acknowledge is named
-// and the rest are still sent, as the window does. False once the unit is gone.
-bool send(Session& s, const LoadPlan& plan, std::size_t& sent) {
-    for (const Section& section : plan.sections) {
-        if (!writeSection(s.dev, section, plan.wanted)) {
-            if (!s.dev.isOpen()) {
-                return false;
-            }
-            s.err << "tarnwell-cli: the unit did not acknowledge the " << sectionName(section)
-                  << '\n';
-        }
-        ++sent;
+void listChanges(std::ostream& out, const std::vector<ItemChange>& changes) {
+    for (const ItemChange& c : changes) {
+        out << "  " << c.file.label << ": " << (c.unit ? shown(*c.unit) : "(could not be read)")
+            << " -> " << shown(c.file) << '\n';
     }
-    return true;
 }
 
-// Names each wanted item that the unit does not hold now; returns how many.
-std::size_t verify(Session& s, const std::vector<Item>& wanted, const std::vector<Item>& held) {
-    std::size_t mismatches = 0;
-    for (const Item& item : wanted) {
-        const Item* now = find(held, item.label);
-        if (now != nullptr && now->value == item.value) {
-            continue;
-        }
-        ++mismatches;
-        s.err << "tarnwell-cli: " << item.label << ": sent " << shown(item) << ", "
-              << (now != nullptr ? "the unit holds " + shown(*now) : "could not be read back")
-              << '\n';
+void listMismatches(std::ostream& err, const std::vector<ItemChange>& mismatches) {
+    for (const ItemChange& c : mismatches) {
+        err << "tarnwell-cli: " << c.file.label << ": sent " << shown(c.file) << ", "
+            << (c.unit ? "the unit holds " + shown(*c.unit) : "could not be read back") << '\n';
     }
-    return mismatches;
 }
 
 } // namespace
 
 int runLoad(Session& s, const TarnConfig& file, const std::string& path, bool dryRun) {
-    UnitState current;
-    readSections(s.dev, allSections(), current);
+    mapping::UnitState current;
+    mapping::readSections(s.dev, mapping::allSections(), current);
     if (!s.dev.isOpen()) {
         return disconnected(s, "while its configuration was read; nothing was sent");
     }
-    const LoadPlan plan = planLoad(file, current);
+    const mapping::LoadPlan plan = mapping::planLoad(file, current);
     for (const std::string& note : plan.notes) {
         s.err << "tarnwell-cli: " << note << '\n';
     }
-    const std::vector<Item> before = describe(current, plan.sections, s.locale);
-    const std::vector<Item> wanted = describe(plan.wanted, plan.sections, s.locale);
+    const std::size_t settings = mapping::plannedItems(plan, s.locale).size();
 
     s.out << (dryRun ? "Dry run, nothing is sent. " : "") << "The file " << path << " holds "
-          << wanted.size() << " settings; " << (dryRun ? "loading it would change" : "changing")
+          << settings << " settings; " << (dryRun ? "loading it would change" : "changing")
           << " these on unit " << s.dev.serialNumber() << ":\n";
-    const std::size_t changes = listChanges(s.out, before, wanted);
-    if (changes == 0) {
+    const std::vector<ItemChange> changes = mapping::planChanges(plan, s.locale);
+    listChanges(s.out, changes);
+    if (changes.empty()) {
         s.out << "  (none: the unit already holds every one)\n";
     }
     if (dryRun) {
         return exit_status::kSuccess;
     }
 
-    std::size_t sent = 0;
-    if (!send(s, plan, sent)) {
-        return disconnected(s, "while loading, after " + std::to_string(sent) + " of " +
+    const mapping::SendReport report = mapping::sendPlan(s.dev, plan);
+    for (const mapping::Section& section : report.refused) {
+        s.err << "tarnwell-cli: the unit did not acknowledge the " << mapping::sectionName(section)
+              << '\n';
+    }
+    if (report.unitGone) {
+        return disconnected(s, "while loading, after " + std::to_string(report.sent) + " of " +
                                    std::to_string(plan.sections.size()) +
                                    " parts of the configuration were sent; it now holds part "
                                    "of the file's configuration");
     }
-    UnitState readBack;
-    readSections(s.dev, plan.sections, readBack);
-    if (!s.dev.isOpen()) {
+    const std::optional<std::vector<ItemChange>> mismatches =
+        mapping::readBackPlan(s.dev, plan, s.locale);
+    if (!mismatches) {
         return disconnected(s, "while the settings sent were read back to check them");
     }
-    const std::size_t mismatches = verify(s, wanted, describe(readBack, plan.sections, s.locale));
-    if (mismatches != 0) {
-        s.out << "Loaded " << path << ", but " << mismatches << " of " << wanted.size()
+    listMismatches(s.err, *mismatches);
+    if (!mismatches->empty()) {
+        s.out << "Loaded " << path << ", but " << mismatches->size() << " of " << settings
               << " settings do not read back as sent.\n";
         return exit_status::kMismatch;
     }
-    s.out << "Loaded " << path << ": all " << wanted.size() << " settings read back as sent.\n";
+    s.out << "Loaded " << path << ": all " << settings << " settings read back as sent.\n";
     return exit_status::kSuccess;
 }
 

@@ -7,15 +7,15 @@
 namespace Corvane::cli {
 
 int runSave(Session& s, const std::string& path) {
-    UnitState state;
-    readSections(s.dev, allSections(), state);
+    mapping::UnitState state;
+    mapping::readSections(s.dev, mapping::allSections(), state);
     if (!s.dev.isOpen()) {
         s.err << "tarnwell-cli: the unit was disconnected while its configuration was read; "
                  "no file was written.\n";
         return exit_status::kDeviceFailure;
     }
     std::vector<std::string> leftOut;
-    const TarnConfig config = toConfig(state, s.locale, leftOut);
+    const TarnConfig config = mapping::toConfig(state, s.locale, leftOut);
     try {
         config.writeConfigFile(path);
     } catch (const ConfigFileError& e) {

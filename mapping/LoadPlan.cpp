@@ -1,45 +1,25 @@
 #include "LoadPlan.h"
 
+#include "PinCode.h"
+#include "RecordMerge.h"
 #include "UnitText.h"
 #include "ValueText.h"
 #include "WireValue.h"
 
 #include <algorithm>
-#include <array>
 
-namespace Corvane::cli {
+namespace Corvane::mapping {
 namespace {
 
-constexpr uint32_t kNoPin = tarn::ConfigPacket::mode_password::kNoPin;
-constexpr unsigned kDefaultPin = 2719; // what the window fills in when the PIN is switched on
 constexpr uint16_t kGroupMask = 0x0FFF;
-
-// The unit's record with the file's buttons put in; false when nothing in the file has a byte.
-bool mergeButtons(const SwitchBoardSettings& sb, tarn::CanMsgConfig& b) {
-    const std::array<std::pair<const std::optional<uint8_t>*, uint8_t*>, 8> fields{{
-        {&sb.modeSelect, &b.mode_select},
-        {&sb.startup, &b.startup},
-        {&sb.shutdown, &b.shutdown},
-        {&sb.autoBtn, &b.mode_auto},
-        {&sb.manual, &b.mode_manual},
-        {&sb.valet, &b.mode_valet},
-        {&sb.inverterMaster, &b.inverter_master},
-        {&sb.inverterSlave, &b.inverter_slave},
-    }};
-    for (const auto& [from, to] : fields) {
-        if (from->has_value()) {
-            *to = **from;
-        }
-    }
-    return std::all_of(fields.begin(), fields.end(),
-                       [](const auto& field) { return field.first->has_value(); });
-}
 
 class Planner {
 public:
     Planner(const TarnConfig& file, const UnitState& current)
         : f_(file)
-        , cur_(current) {}
+        , cur_(current) {
+        plan_.current = current;
+    }
 
     LoadPlan run() {
         planModeAndId();
@@ -118,7 +98,8 @@ private:
             return note("PIN: the unit has none and the file does not switch it on; not sent");
         }
         if (!unitHasPin) {
-            note("PIN: the file switches it on without one; the unit gets the default 2719");
+            note("PIN: the file switches it on without one; the unit gets the default " +
+                 pinDigits(kDefaultPin));
             setPin(pinCode(kDefaultPin));
         }
     }
@@ -127,24 +108,10 @@ private:
         if (!f_.ipHasValue()) {
             return;
         }
-        const IPSettings& ip = f_.getIP();
-        const std::array<const std::optional<Ipv4Address>*, 6> addresses{
-            &ip.address, &ip.subnet, &ip.gateway, &ip.dns1, &ip.dns2, &ip.lcmAddress};
-        const bool complete =
-            ip.lcmPort && ip.dhcp &&
-            std::all_of(addresses.begin(), addresses.end(), [](auto* a) { return a->has_value(); });
-        if (!cur_.network && !complete) {
+        plan_.wanted.network = mergeNetwork(f_.getIP(), cur_.network);
+        if (!plan_.wanted.network) {
             return cannotMerge({Section::Network});
         }
-        NetworkSettings n = cur_.network.value_or(NetworkSettings{});
-        for (std::size_t i = 0; i < addresses.size(); ++i) {
-            if (addresses[i]->has_value()) {
-                n.addresses[i] = (*addresses[i])->toDeviceValue();
-            }
-        }
-        n.lcmPort = ip.lcmPort.value_or(n.lcmPort);
-        n.dhcp = ip.dhcp.value_or(n.dhcp);
-        plan_.wanted.network = n;
         choose({Section::Network});
     }
 
@@ -157,11 +124,10 @@ private:
             note("switch-board buttons: the unit has no place for the valet startup and valet "
                  "shutdown buttons; those two are not sent");
         }
-        tarn::CanMsgConfig buttons = cur_.buttons.value_or(tarn::CanMsgConfig{});
-        if (!mergeButtons(sb, buttons) && !cur_.buttons) {
+        plan_.wanted.buttons = mergeButtons(sb, cur_.buttons);
+        if (!plan_.wanted.buttons) {
             return cannotMerge({Section::Buttons});
         }
-        plan_.wanted.buttons = buttons;
         choose({Section::Buttons});
     }
 
@@ -176,18 +142,11 @@ private:
     }
 
     void planScripts() {
-        using Getter = const std::string& (TarnConfig::*)() const;
-        using Test = bool (TarnConfig::*)() const;
-        constexpr std::array<std::pair<Test, Getter>, kScripts> scripts{{
-            {&TarnConfig::startupScriptHasValue, &TarnConfig::getStartupScript},
-            {&TarnConfig::shutdownScriptHasValue, &TarnConfig::getShutdownScript},
-            {&TarnConfig::valetStartupScriptHasValue, &TarnConfig::getValetStartupScript},
-            {&TarnConfig::valetShutdownScriptHasValue, &TarnConfig::getValetShutdownScript},
-        }};
         for (uint8_t i = 0; i < kScripts; ++i) {
-            if ((f_.*scripts[i].first)()) {
+            const ScriptField& script = kScriptFields.at(i);
+            if ((f_.*script.present)()) {
                 const Section section{Section::Script, i};
-                plan_.wanted.scripts[i] = unitText((f_.*scripts[i].second)(), section);
+                plan_.wanted.scripts.at(i) = unitText((f_.*script.stored)(), section);
                 choose(section);
             }
         }
@@ -259,24 +218,17 @@ private:
 
 } // namespace
 
-std::optional<unsigned> parsePin(const std::string& text) {
-    const std::string_view digits = trimXmlSpace(text);
-    if (digits.empty() ||
-        !std::all_of(digits.begin(), digits.end(), [](char d) { return d >= '0' && d <= '9'; })) {
-        return std::nullopt;
-    }
-    unsigned number = 0;
-    for (const char d : digits) {
-        number = number * 10 + static_cast<unsigned>(d - '0');
-        if (number > 9999) {
-            return std::nullopt;
-        }
-    }
-    return number;
-}
-
 LoadPlan planLoad(const TarnConfig& file, const UnitState& current) {
     return Planner(file, current).run();
 }
 
-} // namespace Corvane::cli
+std::vector<Item> plannedItems(const LoadPlan& plan, const std::locale& locale) {
+    return describe(plan.wanted, plan.sections, locale);
+}
+
+std::vector<ItemChange> planChanges(const LoadPlan& plan, const std::locale& locale) {
+    return changesBetween(describe(plan.current, plan.sections, locale),
+                          plannedItems(plan, locale));
+}
+
+} // namespace Corvane::mapping

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ItemFields.h"
 #include "Packets.h"
 #include "TarnInterface.h"
 
@@ -9,10 +10,10 @@
 #include <string>
 #include <vector>
 
-namespace Corvane::cli {
+namespace Corvane::mapping {
 
 inline constexpr std::size_t kChannels = tarn::TarnInterface::kRelayChannels; // 12
-inline constexpr std::size_t kScripts = 4;
+inline constexpr std::size_t kScripts = kScriptFields.size();
 
 // One channel's fuse as the wire carries it (see WireValue.h for the steps).
 struct ChannelFuse {
@@ -22,8 +23,8 @@ struct ChannelFuse {
 };
 
 struct NetworkSettings {
-    // address, subnet, gateway, primary DNS, alternate DNS, LCM: first octet in the low byte
-    std::array<std::uint32_t, 6> addresses{};
+    // in the order of kAddressFields, each with its first octet in the low byte
+    std::array<std::uint32_t, kAddressFields.size()> addresses{};
     std::uint16_t lcmPort = 0;
     bool dhcp = false;
 };
@@ -61,7 +62,7 @@ std::string sectionName(Section section);
 struct UnitState {
     std::optional<std::uint8_t> mode;
     std::optional<std::uint8_t> id;
-    std::optional<std::uint32_t> pin; // four digit values, first at the low byte; all ones: none
+    std::optional<std::uint32_t> pin; // PinCode.h
     std::optional<bool> bluetooth;
     std::optional<NetworkSettings> network;
     std::optional<tarn::CanMsgConfig> buttons;
@@ -83,9 +84,4 @@ bool writeSection(tarn::TarnInterface& dev, Section section, const UnitState& st
 std::vector<Section> readSections(tarn::TarnInterface& dev, const std::vector<Section>& sections,
                                   UnitState& state);
 
-// The PIN value for four decimal digits (0 to 9999), and back: none when some byte is above
-// 9, which the unit and the window take as no PIN.
-std::uint32_t pinCode(unsigned number);
-std::optional<unsigned> pinNumber(std::uint32_t code);
-
-} // namespace Corvane::cli
+} // namespace Corvane::mapping

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-namespace Corvane::cli {
+namespace Corvane::mapping {
 
 std::optional<std::int32_t> wireSteps(double value, double step) {
     const double quotient = value / step;
@@ -51,4 +51,4 @@ double shortestValueFor(std::int32_t steps, double step) {
     return sign * (magnitude + step / 2);
 }
 
-} // namespace Corvane::cli
+} // namespace Corvane::mapping

@@ -2,15 +2,10 @@
 
 #include "WireValue.h"
 
-#include <array>
-#include <string_view>
 #include <utility>
 
-namespace Corvane::cli {
+namespace Corvane::mapping {
 namespace {
-
-constexpr std::array<std::string_view, kScripts> kScriptNames{"startup", "shutdown",
-                                                              "valet startup", "valet shutdown"};
 
 // Runs one device read into a fresh value; the field holds the value after a success and is
 // empty after a failure.
@@ -82,7 +77,7 @@ std::string sectionName(Section section) {
     case Section::Buttons:
         return "switch-board buttons";
     case Section::Script:
-        return std::string(kScriptNames.at(section.index)) + " script";
+        return std::string(kScriptFields.at(section.index).name) + " script";
     case Section::Name:
         return channel + " name";
     case Section::Fuse:
@@ -190,25 +185,4 @@ std::vector<Section> readSections(tarn::TarnInterface& dev, const std::vector<Se
     return failed;
 }
 
-std::uint32_t pinCode(unsigned number) {
-    uint32_t code = 0;
-    for (unsigned i = 0; i < 4; ++i) { // the rightmost digit goes to the top byte
-        code |= static_cast<uint32_t>(number % 10) << (8 * (3 - i));
-        number /= 10;
-    }
-    return code;
-}
-
-std::optional<unsigned> pinNumber(std::uint32_t code) {
-    unsigned number = 0;
-    for (unsigned i = 0; i < 4; ++i) {
-        const unsigned digit = (code >> (8 * i)) & 0xFFu;
-        if (digit > 9) {
-            return std::nullopt;
-        }
-        number = number * 10 + digit;
-    }
-    return number;
-}
-
-} // namespace Corvane::cli
+} // namespace Corvane::mapping

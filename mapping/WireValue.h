@@ -7,7 +7,7 @@
 // sends a value as value / step truncated toward zero and held to the int32 range, and reads
 // steps back as steps × step. Comparing and writing in steps keeps a value exact through a
 // save and a load: 0.7 A is sent as 699 mA, read back as 0.699, and 0.699 would be sent as 698.
-namespace Corvane::cli {
+namespace Corvane::mapping {
 
 // The steps the device layer sends for `value`; none for not-a-number, which it refuses.
 std::optional<std::int32_t> wireSteps(double value, double step);
@@ -19,4 +19,4 @@ std::int32_t stepsOf(double readBack, double step);
 // file should hold so that loading it gives the unit the same setting (699 mA gives 0.7).
 double shortestValueFor(std::int32_t steps, double step);
 
-} // namespace Corvane::cli
+} // namespace Corvane::mapping

@@ -1,15 +1,17 @@
 #pragma once
 
 #include "TarnConfig.h"
+#include "UnitItems.h"
 #include "UnitState.h"
 
-#include <optional>
+#include <locale>
 #include <string>
 #include <vector>
 
-namespace Corvane::cli {
+namespace Corvane::mapping {
 
 struct LoadPlan {
+    UnitState current;              // the unit's configuration the plan was made against
     UnitState wanted;               // the sections to send, holding the file's values
     std::vector<Section> sections;  // those sections, in sending order
     std::vector<std::string> notes; // what the file holds that is not sent, and why
@@ -25,8 +27,10 @@ struct LoadPlan {
 // one; a PIN without "PINEnabled" replaces the unit's PIN only when the unit has one.
 LoadPlan planLoad(const TarnConfig& file, const UnitState& current);
 
-// The PIN text of the file or the window as a number 0 to 9999 (surrounding white space and
-// leading zeros allowed); none when it is not one.
-std::optional<unsigned> parsePin(const std::string& text);
+// Every setting the plan sends, with the file's values.
+std::vector<Item> plannedItems(const LoadPlan& plan, const std::locale& locale);
+// The settings the plan changes: each one the unit holds otherwise, or could not be read,
+// with the unit's value and the file's. Empty when the unit already holds the whole file.
+std::vector<ItemChange> planChanges(const LoadPlan& plan, const std::locale& locale);
 
-} // namespace Corvane::cli
+} // namespace Corvane::mapping

@@ -2,6 +2,7 @@
 
 #include "ConfigMapping.h"
 #include "LoadPlan.h"
+#include "PinCode.h"
 #include "WireValue.h"
 
 #include <gtest/gtest.h>
@@ -9,11 +10,12 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <tuple>
 
 namespace {
 
 using namespace Corvane;
-using namespace Corvane::cli;
+using namespace Corvane::mapping;
 
 constexpr uint32_t kNoPin = 0xFFFFFFFF;
 
@@ -138,6 +140,40 @@ TEST(LoadPlan, WhatTheUnitHasNoPlaceForIsNamedAndSkipped) {
     ASSERT_EQ(plan.notes.size(), 3u);
     EXPECT_NE(plan.notes[1].find("\"Number\" is 13"), std::string::npos) << plan.notes[1];
     EXPECT_NE(plan.notes[2].find("0 or not a number"), std::string::npos) << plan.notes[2];
+}
+
+TEST(LoadPlan, ItsChangesAreExactlyTheSettingsTheUnitHoldsOtherwise) {
+    // label, the unit's value (none: could not be read), the file's value
+    using Change = std::tuple<std::string, std::optional<std::string>, std::string>;
+    struct Case {
+        const char* body;
+        std::vector<Change> changes;
+    };
+    UnitState unit;
+    unit.mode = tarn::MODE_MANUAL;
+    unit.id = tarn::UNIT_MASTER;
+    unit.network = NetworkSettings{{1, 2, 3, 4, 5, 6}, 5000, true};
+    unit.names[0] = "Lights"; // channel 3's name could not be read
+    unit.groups = 0x0001;
+    const Case cases[] = {
+        {"<Mode>Manual</Mode><UnitId>Master</UnitId>", {}},
+        {"<Mode>Valet</Mode><UnitId>Master</UnitId>", {{"mode", "MANUAL", "VALET"}}},
+        {"<IP><Gateway>10.0.0.1</Gateway></IP>", {{"gateway", "3.0.0.0", "10.0.0.1"}}},
+        {"<Channels><Channel><Number>1</Number><Name>Lights</Name><Group>True</Group></Channel>"
+         "<Channel><Number>3</Number><Name>Pump</Name><Group>True</Group></Channel></Channels>",
+         {{"channel 3 name", std::nullopt, "Pump"}, {"channel 3 group", "no", "yes"}}},
+    };
+    for (const Case& c : cases) {
+        TarnConfig file(std::locale::classic());
+        file.readConfigBytes(std::string("<TarnConfig>") + c.body + "</TarnConfig>", "test");
+        std::vector<Change> listed;
+        for (const ItemChange& change : planChanges(planLoad(file, unit), std::locale::classic())) {
+            listed.emplace_back(change.file.label,
+                                change.unit ? std::optional(change.unit->value) : std::nullopt,
+                                change.file.value);
+        }
+        EXPECT_EQ(listed, c.changes) << c.body;
+    }
 }
 
 TEST(SaveImage, AChannelIsLeftOutWhenAnyOfItsItemsWasNotRead) {

@@ -3,10 +3,11 @@
 #include "UnitState.h"
 
 #include <locale>
+#include <optional>
 #include <string>
 #include <vector>
 
-namespace Corvane::cli {
+namespace Corvane::mapping {
 
 // One setting as the operator reads it. Two items with the same label are the same setting,
 // and their values are equal exactly when the unit would hold the same thing: texts are the
@@ -21,8 +22,14 @@ struct Item {
 std::vector<Item> describe(const UnitState& state, const std::vector<Section>& sections,
                            const std::locale& locale);
 
-// The value for one line of a report: texts (names, scripts) in quotes, a long or multi-line
-// one cut after its first 40 characters with its length given.
-std::string shown(const Item& item);
+// One setting that a file gives otherwise than the unit holds it.
+struct ItemChange {
+    Item file;                // as the file gives it: what a load sends
+    std::optional<Item> unit; // as the unit holds it; none when it could not be read
+};
 
-} // namespace Corvane::cli
+// Each item of `file` that `unit` does not hold with the same value, in the order of `file`.
+std::vector<ItemChange> changesBetween(const std::vector<Item>& unit,
+                                       const std::vector<Item>& file);
+
+} // namespace Corvane::mapping

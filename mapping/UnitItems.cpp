@@ -1,24 +1,15 @@
 #include "UnitItems.h"
 
 #include "Ipv4Address.h"
+#include "PinCode.h"
 #include "UnitText.h"
 #include "ValueText.h"
 #include "WireValue.h"
 
 #include <algorithm>
-#include <array>
-#include <string_view>
 
-namespace Corvane::cli {
+namespace Corvane::mapping {
 namespace {
-
-constexpr std::array<std::string_view, 6> kAddressLabels{
-    "IP address", "subnet mask", "gateway", "primary DNS", "alternate DNS", "LCM address"};
-
-// The switch-board functions in the order of the unit's button record.
-constexpr std::array<std::string_view, 8> kButtonLabels{
-    "Mode Select button", "Startup button",    "Shutdown button",        "Mode Auto button",
-    "Mode Manual button", "Mode Valet button", "Inverter Master button", "Inverter Slave button"};
 
 std::string tableText(unsigned value, const auto& table) {
     return value < table.size() ? std::string(table[value])
@@ -33,13 +24,8 @@ std::string buttonText(uint8_t button) {
     return tarn::CanMsgConfig::hasButton(button) ? std::to_string(button) : "none";
 }
 
-std::string pinText(uint32_t code) {
-    const std::optional<unsigned> number = pinNumber(code);
-    if (!number) {
-        return "none";
-    }
-    std::string digits = std::to_string(*number);
-    return std::string(4 - digits.size(), '0') + digits;
+std::string pinShown(uint32_t code) {
+    return pinText(code).value_or("none");
 }
 
 class Describer {
@@ -59,7 +45,7 @@ public:
         case Section::Id:
             return put("unit id", tableText(*s_.id, tarn::kUnitIdNames));
         case Section::Pin:
-            return put("PIN", pinText(*s_.pin));
+            return put("PIN", pinShown(*s_.pin));
         case Section::Bluetooth:
             return put("Bluetooth", *s_.bluetooth ? "enabled" : "disabled");
         case Section::Network:
@@ -86,7 +72,7 @@ private:
 
     void addNetwork(const NetworkSettings& n) {
         for (std::size_t i = 0; i < n.addresses.size(); ++i) {
-            put(std::string(kAddressLabels[i]),
+            put(std::string(kAddressFields[i].name),
                 Ipv4Address::fromDeviceValue(n.addresses[i]).toString());
         }
         put("LCM port", std::to_string(n.lcmPort));
@@ -94,11 +80,8 @@ private:
     }
 
     void addButtons(const tarn::CanMsgConfig& b) {
-        const std::array<uint8_t, 8> bytes{b.mode_select,     b.startup,       b.shutdown,
-                                           b.mode_auto,       b.mode_manual,   b.mode_valet,
-                                           b.inverter_master, b.inverter_slave};
-        for (std::size_t i = 0; i < bytes.size(); ++i) {
-            put(std::string(kButtonLabels[i]), buttonText(bytes[i]));
+        for (const ButtonField& field : kButtonFields) {
+            put(std::string(field.name) + " button", buttonText(b.*field.byte));
         }
     }
 
@@ -135,25 +118,19 @@ std::vector<Item> describe(const UnitState& state, const std::vector<Section>& s
     return d.take();
 }
 
-std::string shown(const Item& item) {
-    if (item.section.kind != Section::Script && item.section.kind != Section::Name) {
-        return item.value;
+std::vector<ItemChange> changesBetween(const std::vector<Item>& unit,
+                                       const std::vector<Item>& file) {
+    std::vector<ItemChange> changes;
+    for (const Item& item : file) {
+        const auto held = std::find_if(unit.begin(), unit.end(),
+                                       [&](const Item& u) { return u.label == item.label; });
+        if (held == unit.end()) {
+            changes.push_back({item, std::nullopt});
+        } else if (held->value != item.value) {
+            changes.push_back({item, *held});
+        }
     }
-    const std::string& value = item.value;
-    constexpr std::size_t kShown = 40;
-    const std::size_t lineEnd = value.find_first_of("\r\n");
-    if (lineEnd == std::string::npos && value.size() <= kShown + 8) {
-        return "\"" + value + "\"";
-    }
-    std::string head = value.substr(0, std::min(lineEnd, kShown));
-    // Never end on part of a UTF-8 sequence: drop its trailing bytes and its lead byte.
-    while (!head.empty() && (static_cast<unsigned char>(head.back()) & 0xC0u) == 0x80u) {
-        head.pop_back();
-    }
-    if (!head.empty() && static_cast<unsigned char>(head.back()) >= 0xC0u) {
-        head.pop_back();
-    }
-    return "\"" + head + "...\" (" + std::to_string(value.size()) + " bytes)";
+    return changes;
 }
 
-} // namespace Corvane::cli
+} // namespace Corvane::mapping
