@@ -23,7 +23,9 @@
 #include <QTest>
 #include <QTimer>
 
+#include <functional>
 #include <stdexcept>
+#include <utility>
 
 namespace uitest {
 namespace {
@@ -371,6 +373,68 @@ TEST_F(FormMainTest, ClosingWithAUnitOpenDisablesTheStreamBeforeTheDeviceCloses)
     window().dispose();
     window_.reset();
     EXPECT_EQ(bus().calls().size(), calls);
+}
+
+void clickButtons(const QWidget& parent) {
+    for (QPushButton* button : parent.findChildren<QPushButton*>()) {
+        button->click();
+    }
+}
+
+// Once the window is torn down its device is gone: no control, menu command or tick may reach
+// for it, nor open a dialog on its behalf. Each kind of control is worked as the operator would.
+TEST_F(FormMainTest, AfterTeardownNoControlReachesForTheDevice) {
+    showActive(window());
+    connectWindow();
+    window().dispose();
+    bus().clearCalls();
+    Corvane::RelayChannel& row = *window().channels().at(0);
+    const auto click = [](QWidget* w) {
+        QTest::mouseClick(w, Qt::LeftButton, {}, w->rect().center());
+    };
+    const auto pickNext = [](QComboBox* list) {
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Down);
+    };
+    const std::pair<const char*, std::function<void()>> actions[] = {
+        {"relay buttons", [&] { clickButtons(*window().groupChannels()); }},
+        {"channel name", [&] { click(row.lblChannel); }},
+        {"fuse rating",
+         [&] {
+             pickNext(row.comboBoxFuse);
+             pickNext(row.comboBoxFuse);
+         }},
+        {"protect", [&] { click(row.checkBox1); }},
+        {"check boxes",
+         [&] {
+             for (const char* name : {"chkPin", "checkBoxEnableBluetooth", "chkGrp1"}) {
+                 click(named<QCheckBox>(QString::fromLatin1(name)));
+             }
+         }},
+        {"lists",
+         [&] {
+             pickNext(named<QComboBox>("cboMode"));
+             pickNext(named<QComboBox>("cboId"));
+         }},
+        {"script buttons", [&] { clickButtons(*named("tableLayoutPanelRightRows")); }},
+        {"menu",
+         [&] {
+             for (QAction* menu : window().menuBar()->actions()) {
+                 for (QAction* item : menu->menu()->actions()) {
+                     item->trigger();
+                 }
+             }
+         }},
+        {"tick", [&] { window().timer1_Tick(); }},
+    };
+    for (const auto& [what, act] : actions) {
+        SCOPED_TRACE(what);
+        const auto modal = answerNextModal([](QWidget& dialog) { dialog.close(); }, 50);
+        act();
+        QTest::qWait(70); // the look-out has given up before the next action
+        EXPECT_FALSE(modal->answered);
+        EXPECT_TRUE(bus().calls().empty());
+    }
 }
 
 TEST_F(FormMainTest, ClosingWithNoUnitSendsNothing) {
