@@ -5,7 +5,6 @@
 // value written regardless (what change-only writing saves), and with the repaint that the
 // changed values cause.
 
-#include "DisplayRefresh.h"
 #include "NamedColors.h"
 #include "NumberText.h"
 #include "RelayChannel.h"
@@ -25,7 +24,6 @@
 
 namespace {
 
-using Corvane::DisplayRefresh;
 using Corvane::NamedColor;
 using Corvane::NamedColors;
 using Corvane::NumberText;
@@ -61,27 +59,23 @@ public:
         for (std::size_t i = 0; i < kRows; ++i) {
             Corvane::RelayChannel& row = *rows_[i];
             const Reading& r = readings[i];
-            const QString current = NumberText::n2(r.current);
-            const QString& status = r.on ? on : off;
-            const QColor& back = r.on ? green : white;
-            const QColor& text = r.on ? white : black;
             if (changeOnly) {
-                DisplayRefresh::setText(*row.textBoxCurrent, current);
-                DisplayRefresh::setText(*row.txtBoxRelayStatus, status);
-                DisplayRefresh::setColors(*row.txtBoxRelayStatus, back, text);
-            } else {
-                row.textBoxCurrent->setText(current);
-                row.txtBoxRelayStatus->setText(status);
-                QPalette palette = row.txtBoxRelayStatus->palette();
-                palette.setColor(QPalette::Base, back);
-                palette.setColor(QPalette::Text, text);
-                row.txtBoxRelayStatus->setPalette(palette);
+                // What the polling loop hands each row.
+                row.showCurrent(r.current);
+                row.showRelayState(r.on ? tarn::RELAY_ON : tarn::RELAY_OFF);
+                continue;
             }
+            row.textBoxCurrent->setText(NumberText::n2(r.current));
+            row.txtBoxRelayStatus->setText(r.on ? on : off);
+            QPalette palette = row.txtBoxRelayStatus->palette();
+            palette.setColor(QPalette::Base, r.on ? green : white);
+            palette.setColor(QPalette::Text, r.on ? white : black);
+            row.txtBoxRelayStatus->setPalette(palette);
         }
     }
 
 private:
-    tarn::TarnUsb dev_; // closed: a refresh makes no device call
+    Corvane::DeviceSlot dev_ = std::make_unique<tarn::TarnUsb>(); // closed: a refresh makes no call
     QWidget window_;
     QGroupBox* group_;
     std::vector<std::unique_ptr<Corvane::RelayChannel>> rows_;

@@ -3,27 +3,19 @@
 #include "ConfigFileError.h"
 #include "ConfigLocale.h"
 #include "ConfigMapping.h"
-#include "DropDownList.h"
-#include "FocusLineEdit.h"
-#include "FormMain.h"
 #include "HandlerGuard.h"
-#include "NumberText.h"
 #include "RecordMerge.h"
-#include "RelayChannel.h"
 #include "ScriptsPanel.h"
 #include "TarnConfig.h"
 #include "TarnInterface.h"
 #include "UnitCodePage.h"
+#include "UnitSettings.h"
 
-#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
-#include <QLabel>
-#include <QLineEdit>
 #include <QLocale>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 
 #include <array>
 #include <cstddef>
@@ -38,11 +30,6 @@ constexpr std::array<ScriptsPanel::Slot, mapping::kScripts> kScriptBoxes{
     ScriptsPanel::Startup, ScriptsPanel::Shutdown, ScriptsPanel::ValetStartup,
     ScriptsPanel::ValetShutdown};
 
-// The configuration model keeps its texts as UTF-8, which is also what the file holds.
-std::string modelText(const QString& text) {
-    return text.toStdString();
-}
-
 QString windowText(const std::string& text) {
     return QString::fromStdString(text);
 }
@@ -51,29 +38,18 @@ std::string pathBytes(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
 
-// General number format in the window's locale: 7.5, 30, 1130, never grouped.
-QString generalNumber(double value) {
-    QLocale locale;
-    locale.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
-    return locale.toString(value, 'g', 15);
-}
-
-// Setting an editable combo box's text: an item with that text becomes the selection (which the
-// row hears as a change of selection), any other text leaves none selected.
-void setComboText(DropDownList& box, const QString& text) {
-    box.setCurrentIndex(box.findText(text, Qt::MatchExactly));
-    if (box.currentText() != text) {
-        box.setEditText(text);
-    }
-}
-
 } // namespace
 
-ConfigTransfer::ConfigTransfer(FormMain& window)
-    : window_(window) {}
+ConfigTransfer::ConfigTransfer(QWidget& window, const DeviceSlot& dev, UnitSettings& settings,
+                               ScriptsPanel& scripts, const ChannelRows& rows)
+    : window_(window)
+    , dev_(dev)
+    , settings_(settings)
+    , scripts_(scripts)
+    , rows_(rows) {}
 
 tarn::TarnInterface* ConfigTransfer::device() const {
-    return window_.device().get();
+    return dev_.get();
 }
 
 // ---- Menu commands ----
@@ -167,11 +143,7 @@ TarnConfig ConfigTransfer::collect() const {
     TarnConfig config(configNumberLocale(QLocale()));
     // The unit's part first, as it is at the moment of saving.
     collectDevice(config);
-    config.setMode(window_.cboMode()->currentIndex());
-    config.setId(window_.cboId()->currentIndex());
-    config.setPin(modelText(window_.txtPin()->text()));
-    config.setPinEnabled(window_.chkPin()->isChecked());
-    config.setBluetoothEnabled(window_.checkBoxEnableBluetooth()->isChecked());
+    settings_.collect(config);
     collectChannels(config);
     return config;
 }
@@ -185,15 +157,11 @@ void ConfigTransfer::collectDevice(TarnConfig& config) const {
 }
 
 void ConfigTransfer::collectChannels(TarnConfig& config) const {
-    for (std::size_t i = 0; i < window_.channels().size(); ++i) {
-        const RelayChannel& row = *window_.channels().at(i);
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
         ChannelSettings ch;
         ch.channel = static_cast<std::uint8_t>(i);
-        ch.name = modelText(row.lblChannel->text());
-        ch.fuse = NumberText::parse(row.comboBoxFuse->currentText()).value_or(0.0);
-        ch.I2T = NumberText::parse(row.txtBoxCurrentSq->text()).value_or(0.0);
-        ch.protect = row.checkBox1->isChecked();
-        ch.group = window_.chkGrp(static_cast<int>(i) + 1)->isChecked();
+        rows_.at(i)->collect(ch);
+        ch.group = settings_.group(i);
         config.setChannel(ch.channel, ch);
     }
 }
@@ -204,31 +172,11 @@ void ConfigTransfer::apply(const TarnConfig& config) const {
     if (device() == nullptr) {
         return;
     }
-    applySettings(config);
+    settings_.apply(config);
     applyNetwork(config);
     applySwitchBoard(config);
     applyScripts(config);
     applyChannels(config);
-}
-
-// Mode and id go to the unit and show at the next poll; PIN and the two check boxes are set in
-// the window, whose own handlers send what changed.
-void ConfigTransfer::applySettings(const TarnConfig& config) const {
-    if (config.modeHasValue()) {
-        window_.setMode(config.getMode());
-    }
-    if (config.idHasValue()) {
-        device()->setId(static_cast<std::uint8_t>(config.getId()));
-    }
-    if (config.pinHasValue()) {
-        window_.txtPin()->setText(windowText(config.getPin()));
-    }
-    if (config.pinEnabledHasValue()) {
-        window_.chkPin()->setChecked(config.getPinEnabled());
-    }
-    if (config.bluetoothEnabledHasValue()) {
-        window_.checkBoxEnableBluetooth()->setChecked(config.getBluetoothEnabled());
-    }
 }
 
 // The file's values over the unit's current ones; a record the unit's cannot complete is not
@@ -257,42 +205,25 @@ void ConfigTransfer::applyScripts(const TarnConfig& config) const {
         const std::string& sent = wanted.scripts.at(i).emplace(
             UnitCodePage::toUnit(windowText((config.*script.stored)())));
         if (mapping::writeSection(*device(), {mapping::Section::Script, i}, wanted)) {
-            window_.scriptsPanel()
-                .textbox(kScriptBoxes.at(i))
-                ->setPlainText(UnitCodePage::fromUnit(sent));
+            scripts_.showScript(kScriptBoxes.at(i), UnitCodePage::fromUnit(sent));
         }
     }
 }
 
-// Names go to the unit here; fuse, I²t, protect and group go into the rows' and the group
-// boxes' controls, whose own handlers decide what the unit is sent.
+// Each row sends its name and sets its fuse controls, then the group box of its channel is set;
+// the controls' own handlers decide what else the unit is sent.
 void ConfigTransfer::applyChannels(const TarnConfig& config) const {
     if (!config.channelHasValue()) {
         return;
     }
-    for (std::size_t i = 0; i < window_.channels().size(); ++i) {
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
         const std::optional<ChannelSettings> ch = config.getChannel(static_cast<std::int32_t>(i));
         if (!ch) {
             continue;
         }
-        RelayChannel& row = *window_.channels().at(i);
-        // Cut where the unit cuts, so that the label shows the name the unit holds.
-        const std::string name =
-            UnitCodePage::toUnit(windowText(ch->name), tarn::TarnInterface::kMaxNameBytes);
-        if (device()->setChannelName(static_cast<std::uint32_t>(i), name)) {
-            row.lblChannel->setText(UnitCodePage::fromUnit(name));
-        }
-        if (ch->fuse) {
-            setComboText(*row.comboBoxFuse, generalNumber(*ch->fuse));
-        }
-        if (ch->I2T) {
-            row.txtBoxCurrentSq->setText(generalNumber(*ch->I2T));
-        }
-        if (ch->protect) {
-            row.checkBox1->setChecked(*ch->protect);
-        }
+        rows_.at(i)->apply(*ch);
         if (ch->group) {
-            window_.chkGrp(static_cast<int>(i) + 1)->setChecked(*ch->group);
+            settings_.setGroup(i, *ch->group);
         }
     }
 }

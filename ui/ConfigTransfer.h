@@ -1,24 +1,26 @@
 #pragma once
 
+#include "DeviceSlot.h"
+#include "RelayChannel.h"
+
 #include <QString>
 
 #include <exception>
 #include <optional>
 
-namespace tarn {
-class TarnInterface;
-}
+class QWidget;
 
 namespace Corvane {
 
-class FormMain;
+class ScriptsPanel;
 class TarnConfig;
+class UnitSettings;
 
 // The "File" menu's save and load of a unit's configuration. Save gathers what the window
 // shows (mode, id, PIN, Bluetooth, the twelve rows and group boxes) and what the unit holds
 // (network, switch board, scripts) into a configuration file; load applies each item a file
-// holds, partly straight to the unit and partly through the window's controls, whose own
-// handlers then decide what reaches the unit.
+// holds, partly straight to the unit and partly through the window's columns, whose own
+// handlers then decide what reaches the unit. Each column collects and applies its own items.
 //
 // Both commands tell the operator in one message box when the file cannot be written, read or
 // parsed; no exception leaves them. A failed load has sent nothing; a failed save has left any
@@ -27,7 +29,9 @@ class ConfigTransfer {
 public:
     static QString nameFilter() { return QStringLiteral("XML file (*.xml)"); }
 
-    explicit ConfigTransfer(FormMain& window);
+    // `window` parents the dialogs and the message box; every part outlives the command.
+    ConfigTransfer(QWidget& window, const DeviceSlot& dev, UnitSettings& settings,
+                   ScriptsPanel& scripts, const ChannelRows& rows);
 
     void saveConfigXMLToolStripMenuItem_Click();
     void loadConfigxmlToolStripMenuItem_Click();
@@ -43,7 +47,6 @@ private:
 
     void collectDevice(TarnConfig& config) const;
     void collectChannels(TarnConfig& config) const;
-    void applySettings(const TarnConfig& config) const;
     void applyNetwork(const TarnConfig& config) const;
     void applySwitchBoard(const TarnConfig& config) const;
     void applyScripts(const TarnConfig& config) const;
@@ -51,7 +54,11 @@ private:
 
     void report(const QString& action, const QString& path, const std::exception& error) const;
 
-    FormMain& window_;
+    QWidget& window_;
+    const DeviceSlot& dev_;
+    UnitSettings& settings_;
+    ScriptsPanel& scripts_;
+    const ChannelRows& rows_;
 };
 
 } // namespace Corvane

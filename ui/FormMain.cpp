@@ -53,6 +53,8 @@ constexpr int kHeadingTop = 19;
 
 } // namespace
 
+static_assert(std::tuple_size_v<ChannelRows> == FormMain::kChannels);
+
 FormMain::FormMain(QWidget* parent)
     : QMainWindow(parent)
     , dev(std::make_unique<tarn::TarnUsb>())
@@ -69,7 +71,8 @@ FormMain::FormMain(QWidget* parent)
     timer1_->setInterval(1);
     timer1_->start();
     buildRows();
-    pollingLoop_ = std::make_unique<PollingLoop>(*this);
+    pollingLoop_ = std::make_unique<PollingLoop>(*this, dev, *settings_, *readings_, *scripts_,
+                                                 channels_, *inverterChannel_);
     connect(timer1_, &QTimer::timeout, this,
             [this] { HandlerGuard::run(this, [this] { timer1_Tick(); }); });
     resize(scale_.x(kClientWidth), scale_.y(kClientHeight));
@@ -142,8 +145,7 @@ QWidget* FormMain::buildCenterColumn(QWidget* parent) {
     rows->setContentsMargins(0, 0, 0, 0);
     rows->setSpacing(0);
     settings_ = new UnitSettings(*rows, dev, scale_);
-    readings_ = std::make_unique<Readings>(column, scale_);
-    rows->addWidget(readings_->groupVoltages(), 1);
+    readings_ = std::make_unique<Readings>(*rows, scale_);
     return column;
 }
 
@@ -157,9 +159,13 @@ QWidget* FormMain::buildRightColumn(QWidget* parent) {
 void FormMain::buildMenu() {
     menu_ = std::make_unique<MainMenu>(*menuBar());
     menuBar()->setObjectName(QStringLiteral("menuStrip1"));
+    // A window torn down takes no more commands.
     const auto on = [this](QAction* action, void (FormMain::*handler)()) {
-        connect(action, &QAction::triggered, this,
-                guarded(this, [this, handler](bool) { (this->*handler)(); }));
+        connect(action, &QAction::triggered, this, guarded(this, [this, handler](bool) {
+                    if (!disposed_) {
+                        (this->*handler)();
+                    }
+                }));
     };
     on(menu_->saveConfigXMLToolStripMenuItem, &FormMain::saveConfigXMLToolStripMenuItem_Click);
     on(menu_->loadConfigxmlToolStripMenuItem, &FormMain::loadConfigxmlToolStripMenuItem_Click);
@@ -184,7 +190,7 @@ void FormMain::switchBoardToolStripMenuItem_Click() {
 void FormMain::buildRows() {
     // The rows are owned by the group box they stand in, like the controls they place there.
     const auto row = [this](uint32_t channel, bool inverter) {
-        auto* made = new RelayChannel(groupChannels_, *dev, channel, inverter);
+        auto* made = new RelayChannel(groupChannels_, dev, channel, inverter);
         made->setParent(groupChannels_);
         return made;
     };
@@ -237,12 +243,16 @@ void FormMain::setSerialText(uint32_t serial) {
 
 // ---- Menu commands ----
 
+ConfigTransfer FormMain::transfer() {
+    return ConfigTransfer(*this, dev, *settings_, *scripts_, channels_);
+}
+
 void FormMain::saveConfigXMLToolStripMenuItem_Click() {
-    ConfigTransfer(*this).saveConfigXMLToolStripMenuItem_Click();
+    transfer().saveConfigXMLToolStripMenuItem_Click();
 }
 
 void FormMain::loadConfigxmlToolStripMenuItem_Click() {
-    ConfigTransfer(*this).loadConfigxmlToolStripMenuItem_Click();
+    transfer().loadConfigxmlToolStripMenuItem_Click();
 }
 
 void FormMain::factoryResetToolStripMenuItem_Click() {
@@ -277,94 +287,18 @@ void FormMain::shutdownToolStripMenuItem_Click() {
     scripts_->buttonShutdown_Click();
 }
 
-// ---- Controls ----
+// ---- Editing flags ----
 
 bool FormMain::modeChange() const {
     return settings_->modeChange();
 }
+
 bool FormMain::idChange() const {
     return settings_->idChange();
 }
+
 bool FormMain::pinChange() const {
     return settings_->pinChange();
-}
-
-QLabel* FormMain::labelConnectionStatus() const {
-    return settings_->labelConnectionStatus();
-}
-QLabel* FormMain::labelSerialNumber() const {
-    return settings_->labelSerialNumber();
-}
-DropDownList* FormMain::cboId() const {
-    return settings_->cboId();
-}
-DropDownList* FormMain::cboMode() const {
-    return settings_->cboMode();
-}
-FocusLineEdit* FormMain::txtPin() const {
-    return settings_->txtPin();
-}
-QCheckBox* FormMain::chkPin() const {
-    return settings_->chkPin();
-}
-QCheckBox* FormMain::checkBoxEnableBluetooth() const {
-    return settings_->checkBoxEnableBluetooth();
-}
-QLabel* FormMain::labelBluetoothValue() const {
-    return settings_->labelBluetoothValue();
-}
-QCheckBox* FormMain::chkGrp(int n) const {
-    return settings_->chkGrp(n);
-}
-
-QLineEdit* FormMain::txtTotalCurrent() const {
-    return readings_->txtTotalCurrent();
-}
-QLineEdit* FormMain::txtVoltage() const {
-    return readings_->txtVoltage();
-}
-QLineEdit* FormMain::txtIgn1() const {
-    return readings_->txtIgn1();
-}
-QLineEdit* FormMain::txtIgn2() const {
-    return readings_->txtIgn2();
-}
-QLineEdit* FormMain::txtIgn3() const {
-    return readings_->txtIgn3();
-}
-QLineEdit* FormMain::txtIntTemp1() const {
-    return readings_->txtIntTemp1();
-}
-QLineEdit* FormMain::txtIntTemp2() const {
-    return readings_->txtIntTemp2();
-}
-QLineEdit* FormMain::txtIntTemp3() const {
-    return readings_->txtIntTemp3();
-}
-QLineEdit* FormMain::txtExtTemp1() const {
-    return readings_->txtExtTemp1();
-}
-
-QTabWidget* FormMain::ScriptTabBox() const {
-    return scripts_->ScriptTabBox();
-}
-QPlainTextEdit* FormMain::textboxStartup() const {
-    return scripts_->textboxStartup();
-}
-QPlainTextEdit* FormMain::textboxShutdown() const {
-    return scripts_->textboxShutdown();
-}
-QPlainTextEdit* FormMain::textboxValetStartup() const {
-    return scripts_->textboxValetStartup();
-}
-QPlainTextEdit* FormMain::textboxValetShutdown() const {
-    return scripts_->textboxValetShutdown();
-}
-ButtonCheckBox* FormMain::checkboxScriptStartup() const {
-    return scripts_->checkboxScriptStartup();
-}
-ButtonCheckBox* FormMain::checkboxScriptShutdown() const {
-    return scripts_->checkboxScriptShutdown();
 }
 
 } // namespace Corvane

@@ -3,29 +3,20 @@
 #include "DesignScale.h"
 #include "DeviceSlot.h"
 #include "MainMenu.h"
+#include "RelayChannel.h"
 
 #include <QMainWindow>
 
-#include <array>
 #include <memory>
 
-class QCheckBox;
 class QGroupBox;
-class QLabel;
-class QLineEdit;
-class QPlainTextEdit;
-class QPushButton;
-class QTabWidget;
 class QTimer;
 
 namespace Corvane {
 
-class ButtonCheckBox;
-class DropDownList;
-class FocusLineEdit;
+class ConfigTransfer;
 class PollingLoop;
 class Readings;
-class RelayChannel;
 class ScriptsPanel;
 class SettingsMenu;
 class UnitSettings;
@@ -33,8 +24,8 @@ class UnitSettings;
 // The console's one window, and its table of contents: it owns the device object `dev`, the
 // menu, the timer that drives the polling loop and the thirteen channel rows, and lays out the
 // three columns: the channel rows, the unit settings above the readings, the scripts panel.
-// What each column does lives in the class that builds it; the operations the system names
-// stay callable here.
+// What each column does lives in the class that builds it, which keeps its controls to itself;
+// the operations the system names stay callable here.
 class FormMain : public QMainWindow {
     Q_OBJECT
 
@@ -78,50 +69,23 @@ public:
     void networkSettingsToolStripMenuItem_Click();
     void switchBoardToolStripMenuItem_Click();
 
-    // ---- Parts, rows and controls, for the polling loop, the dialogs and the tests ----
+    // ---- Columns and rows, for tools and tests ----
     UnitSettings& unitSettings() const { return *settings_; }
     Readings& readings() const { return *readings_; }
     ScriptsPanel& scriptsPanel() const { return *scripts_; }
     const MainMenu& menu() const { return *menu_; }
     SettingsMenu& settingsMenu() const { return *settingsMenu_; }
-    const std::array<RelayChannel*, kChannels>& channels() const { return channels_; }
+    const ChannelRows& channels() const { return channels_; }
     RelayChannel& inverterChannel() const { return *inverterChannel_; }
     QTimer* timer1() const { return timer1_; }
     QGroupBox* groupChannels() const { return groupChannels_; }
     // The scale of the window's font that every design-pixel position went through.
     const DesignScale& designScale() const { return scale_; }
 
+    // The editing flags of the unit settings.
     bool modeChange() const;
     bool idChange() const;
     bool pinChange() const;
-
-    QLabel* labelConnectionStatus() const;
-    QLabel* labelSerialNumber() const;
-    DropDownList* cboId() const;
-    DropDownList* cboMode() const;
-    FocusLineEdit* txtPin() const;
-    QCheckBox* chkPin() const;
-    QCheckBox* checkBoxEnableBluetooth() const;
-    QLabel* labelBluetoothValue() const;
-    QCheckBox* chkGrp(int n) const; // n from 1 to 12
-
-    QLineEdit* txtTotalCurrent() const;
-    QLineEdit* txtVoltage() const;
-    QLineEdit* txtIgn1() const;
-    QLineEdit* txtIgn2() const;
-    QLineEdit* txtIgn3() const;
-    QLineEdit* txtIntTemp1() const;
-    QLineEdit* txtIntTemp2() const;
-    QLineEdit* txtIntTemp3() const;
-    QLineEdit* txtExtTemp1() const;
-
-    QTabWidget* ScriptTabBox() const;
-    QPlainTextEdit* textboxStartup() const;
-    QPlainTextEdit* textboxShutdown() const;
-    QPlainTextEdit* textboxValetStartup() const;
-    QPlainTextEdit* textboxValetShutdown() const;
-    ButtonCheckBox* checkboxScriptStartup() const;
-    ButtonCheckBox* checkboxScriptShutdown() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -133,6 +97,7 @@ private:
     QWidget* buildRightColumn(QWidget* parent);
     void buildMenu();
     void buildRows();
+    ConfigTransfer transfer();
 
     // The one device object, created closed; the polling loop opens it.
     DeviceSlot dev;
@@ -149,7 +114,7 @@ private:
     UnitSettings* settings_ = nullptr;
     std::unique_ptr<Readings> readings_;
     ScriptsPanel* scripts_ = nullptr;
-    std::array<RelayChannel*, kChannels> channels_{};
+    ChannelRows channels_{};
     RelayChannel* inverterChannel_ = nullptr;
     std::unique_ptr<PollingLoop> pollingLoop_;
 };

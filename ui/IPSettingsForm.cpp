@@ -1,6 +1,7 @@
 #include "IPSettingsForm.h"
 
 #include "DesignScale.h"
+#include "HandlerGuard.h"
 #include "IPAddressControl.h"
 
 #include <QCheckBox>
@@ -153,7 +154,8 @@ void IPSettingsForm::buildLcmGroup() {
     txtLcmPort_->setObjectName(QStringLiteral("txtLcmPort"));
     txtLcmPort_->setMaxLength(5);
     txtLcmPort_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    connect(txtLcmPort_, &QLineEdit::textChanged, this, &IPSettingsForm::txtLcmPort_TextChanged);
+    connect(txtLcmPort_, &QLineEdit::textChanged, this,
+            guarded(this, [this](const QString& text) { txtLcmPort_TextChanged(text); }));
 }
 
 void IPSettingsForm::placeControls() {

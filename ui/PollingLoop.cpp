@@ -1,26 +1,19 @@
 #include "PollingLoop.h"
 
-#include "ButtonCheckBox.h"
-#include "DisplayRefresh.h"
-#include "DropDownList.h"
-#include "FormMain.h"
 #include "HandlerGuard.h"
 #include "ModuleVersion.h"
-#include "NumberText.h"
 #include "Packets.h"
-#include "RelayChannel.h"
+#include "Readings.h"
 #include "ScriptsPanel.h"
 #include "TarnInterface.h"
-#include "UnitCodePage.h"
+#include "Telemetry.h"
 #include "UnitSettings.h"
 
-#include <QCheckBox>
 #include <QDesktopServices>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QUrl>
+#include <QWidget>
 
 #include <string>
 
@@ -31,14 +24,6 @@ namespace {
 // later connection in the same run, leave it alone.
 bool checked = false;
 
-void showLook(QLineEdit& box, const StatusLook& look) {
-    DisplayRefresh::setText(box, look.text);
-    if (look.background && look.foreground) {
-        DisplayRefresh::setColors(box, NamedColors::color(*look.background),
-                                  NamedColors::color(*look.foreground));
-    }
-}
-
 QString versionText(std::uint32_t major, std::uint32_t minor, std::uint32_t build) {
     return QStringLiteral("v%1.%2.%3").arg(major).arg(minor).arg(build);
 }
@@ -47,8 +32,16 @@ QString versionText(std::uint32_t major, std::uint32_t minor, std::uint32_t buil
 
 const char* const PollingLoop::kDownloadUrl = "https://www.marlin-inc.com/release-packages/";
 
-PollingLoop::PollingLoop(FormMain& window)
-    : window_(window) {}
+PollingLoop::PollingLoop(QWidget& window, const DeviceSlot& dev, UnitSettings& settings,
+                         Readings& readings, ScriptsPanel& scripts, const ChannelRows& rows,
+                         RelayChannel& inverter)
+    : window_(window)
+    , dev_(dev)
+    , settings_(settings)
+    , readings_(readings)
+    , scripts_(scripts)
+    , rows_(rows)
+    , inverter_(inverter) {}
 
 bool PollingLoop::firmwareChecked() {
     return checked;
@@ -58,39 +51,7 @@ void PollingLoop::resetFirmwareChecked() {
     checked = false;
 }
 
-// ---- Tables ----
-
-StatusLook PollingLoop::relayLook(unsigned code) {
-    const QString text = QString::fromLatin1(tarn::relayStateText(code));
-    switch (code) {
-    case tarn::RELAY_OFF:
-        return {text, NamedColor::White, NamedColor::Black};
-    case tarn::RELAY_ON:
-    case tarn::RELAY_NO_LOAD:
-        return {text, NamedColor::Green, NamedColor::White};
-    case tarn::RELAY_BAD_RELAY:
-    case tarn::RELAY_BAD_FUSE:
-    case tarn::RELAY_OVER_CURRENT:
-        return {text, NamedColor::Red, NamedColor::White};
-    default:
-        return {text, std::nullopt, std::nullopt};
-    }
-}
-
-StatusLook PollingLoop::inverterLook(const tarn::InverterFeedback& inverter) {
-    const auto text = QString::fromLatin1(tarn::inverterStateText(inverter));
-    if (inverter.over_load || inverter.over_temp) {
-        return {text, NamedColor::Red, NamedColor::White};
-    }
-    if (inverter.on) {
-        return {text, NamedColor::Green, NamedColor::White};
-    }
-    return {text, NamedColor::White, NamedColor::Black};
-}
-
-QString PollingLoop::bluetoothText(const tarn::StatusF32::BluetoothFeedback& bluetooth) {
-    return QString::fromLatin1(tarn::bluetoothStateText(bluetooth));
-}
+// ---- The notice ----
 
 QString PollingLoop::oldFirmwareText(std::uint16_t major, std::uint16_t minor,
                                      std::uint16_t build) {
@@ -103,19 +64,18 @@ QString PollingLoop::oldFirmwareText(std::uint16_t major, std::uint16_t minor,
 // ---- The tick ----
 
 void PollingLoop::timer1_Tick() {
-    const DeviceSlot& dev = window_.device();
-    if (!dev) {
+    if (!dev_) {
         return; // torn down; a tick still queued finds nothing to do
     }
-    if (dev->isOpen()) {
-        poll(*dev);
+    tarn::TarnInterface& dev = *dev_;
+    if (dev.isOpen()) {
+        poll(dev);
         return;
     }
-    const bool opened = dev->open();
-    accessHint_.update(*window_.labelConnectionStatus(), opened, dev->openFailure(),
-                       dev->linkError());
+    const bool opened = dev.open();
+    settings_.showOpenResult(opened, dev.openFailure(), dev.linkError());
     if (opened) {
-        connectUnit(*dev);
+        connectUnit(dev);
     } else {
         retry();
     }
@@ -128,7 +88,7 @@ void PollingLoop::poll(tarn::TarnInterface& dev) {
             showPower(*fb.power);
         }
         if (fb.temp != nullptr) {
-            showTemperatures(*fb.temp);
+            readings_.showTemperatures(*fb.temp);
         }
         if (fb.status != nullptr) {
             showStatus(*fb.status);
@@ -138,33 +98,17 @@ void PollingLoop::poll(tarn::TarnInterface& dev) {
 }
 
 void PollingLoop::showPower(const tarn::PowerF32& power) {
-    DisplayRefresh::setText(*window_.txtTotalCurrent(), NumberText::n2(power.total_current));
-    DisplayRefresh::setText(*window_.txtVoltage(), NumberText::n2(power.battery));
-    DisplayRefresh::setText(*window_.txtIgn1(), NumberText::n2(power.ignition[0]));
-    DisplayRefresh::setText(*window_.txtIgn2(), NumberText::n2(power.ignition[1]));
-    DisplayRefresh::setText(*window_.txtIgn3(), NumberText::n2(power.ignition[2]));
-    const auto& rows = window_.channels();
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        DisplayRefresh::setText(*rows.at(i)->textBoxCurrent, NumberText::n2(power.current.at(i)));
+    readings_.showPower(power);
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        rows_.at(i)->showCurrent(power.current.at(i));
     }
-}
-
-void PollingLoop::showTemperatures(const tarn::TempF32& temp) {
-    DisplayRefresh::setText(*window_.txtExtTemp1(), NumberText::n2(temp.external[0]));
-    DisplayRefresh::setText(*window_.txtIntTemp1(), NumberText::n2(temp.internal[0]));
-    DisplayRefresh::setText(*window_.txtIntTemp2(), NumberText::n2(temp.internal[1]));
-    DisplayRefresh::setText(*window_.txtIntTemp3(), NumberText::n2(temp.internal[2]));
 }
 
 void PollingLoop::showStatus(const tarn::StatusF32& status) {
-    setLabel(*window_.labelBluetoothValue(), bluetoothText(status.bluetooth));
-    DropDownList& mode = *window_.cboMode();
-    if (!window_.modeChange() && status.mode < mode.count() && mode.currentIndex() != status.mode) {
-        mode.setCurrentIndex(status.mode);
-    }
-    const auto& rows = window_.channels();
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        showLook(*rows.at(i)->txtBoxRelayStatus, relayLook(status.channel.at(i).relay_state));
+    settings_.showBluetooth(status.bluetooth);
+    settings_.showMode(status.mode);
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        rows_.at(i)->showRelayState(status.channel.at(i).relay_state);
     }
     updateInverterStatus(status.inverter);
 }
@@ -172,44 +116,38 @@ void PollingLoop::showStatus(const tarn::StatusF32& status) {
 void PollingLoop::showScriptIdPin(tarn::TarnInterface& dev) {
     tarn::ScriptType script = tarn::SCRIPT_NONE;
     if (dev.getScriptStatus(&script)) {
-        window_.checkboxScriptStartup()->setChecked(script == tarn::SCRIPT_IGNITION_ON);
-        window_.checkboxScriptShutdown()->setChecked(script == tarn::SCRIPT_IGNITION_OFF);
+        scripts_.showScriptStatus(script);
     }
-    if (!window_.idChange()) {
-        window_.updateId();
+    if (!settings_.idChange()) {
+        settings_.updateId();
     }
-    if (!window_.pinChange()) {
-        window_.updatePin();
+    if (!settings_.pinChange()) {
+        settings_.updatePin();
     }
 }
 
 void PollingLoop::updateInverterStatus(const tarn::InverterFeedback& inverter) {
-    showLook(*window_.inverterChannel().txtBoxRelayStatus, inverterLook(inverter));
+    inverter_.showInverterState(inverter);
 }
 
 void PollingLoop::setSerialText(std::uint32_t serial) {
-    // The platform's line break puts the number on the line below the caption.
-    setLabel(*window_.labelSerialNumber(),
-             QStringLiteral("Serial Number:%1%2").arg(QStringLiteral("\n")).arg(serial));
+    settings_.showSerial(serial);
 }
 
 // ---- Connecting ----
 
 void PollingLoop::connectUnit(tarn::TarnInterface& dev) {
     readChannels(dev);
-    UnitSettings& settings = window_.unitSettings();
-    settings.updateGroups();
-    window_.updateMode();
-    window_.updateId();
-    window_.updatePin();
-    window_.loadScript();
-    settings.updateBluetoothEnabled();
+    settings_.updateGroups();
+    settings_.updateMode();
+    settings_.updateId();
+    settings_.updatePin();
+    scripts_.loadScript();
+    settings_.updateBluetoothEnabled();
     const bool streaming = dev.sendDataStreamEnable();
-    setLabel(*window_.labelConnectionStatus(),
-             QStringLiteral("Firmware ") +
-                 versionText(dev.versionMajor(), dev.versionMinor(), dev.versionBuild()));
+    settings_.showFirmware(dev.versionMajor(), dev.versionMinor(), dev.versionBuild());
     setSerialText(dev.serialNumber());
-    window_.inverterChannel().SetVisible(dev.hwRev() > 1);
+    inverter_.SetVisible(dev.hwRev() > 1);
     checkFirmware(dev);
     if (!streaming) {
         // A unit whose stream did not start would stay connected with its readings frozen.
@@ -219,29 +157,23 @@ void PollingLoop::connectUnit(tarn::TarnInterface& dev) {
 }
 
 void PollingLoop::readChannels(tarn::TarnInterface& dev) {
-    const auto& rows = window_.channels();
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        RelayChannel& row = *rows.at(i);
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        RelayChannel& row = *rows_.at(i);
         const auto channel = static_cast<std::uint32_t>(i);
         double rating = 0;
         double i2t = 0;
         bool protect = false;
         if (dev.getChannelConfig(channel, &rating, &i2t, &protect)) {
-            // The lock keeps the row's own fuse handlers from writing these values back.
-            row.fuseLock();
-            row.updateFuse(rating);
-            DisplayRefresh::setText(*row.txtBoxCurrentSq, NumberText::n1(i2t));
-            row.checkBox1->setChecked(protect);
-            row.fuseUnlock();
+            row.showUnitFuse(rating, i2t, protect);
         }
         std::string name;
         if (dev.getChannelName(channel, &name)) {
-            row.lblChannel->setText(UnitCodePage::fromUnit(name));
+            row.showUnitName(name);
         }
     }
     std::string name;
     if (dev.getChannelName(tarn::TarnInterface::kInverterChannel, &name)) {
-        window_.inverterChannel().lblChannel->setText(UnitCodePage::fromUnit(name));
+        inverter_.showUnitName(name);
     }
 }
 
@@ -258,11 +190,15 @@ void PollingLoop::checkFirmware(const tarn::TarnInterface& dev) {
     // this tick would stop the polling until it closed. Shown straight after the tick instead,
     // its event loop keeps timer1 ticking, and those ticks poll.
     const QString text = oldFirmwareText(major, minor, build);
-    FormMain* window = &window_;
+    QWidget* window = &window_;
+    const DeviceSlot* slot = &dev_; // the window's, so it lives as long as the call can run
     // A posted call, not a zero timer: under a timer's own dispatch no timer fires at all.
     QMetaObject::invokeMethod(
         window,
-        [window, text] {
+        [window, slot, text] {
+            if (!*slot) {
+                return; // the window was torn down before the notice could come up
+            }
             HandlerGuard::run(window, [window, &text] {
                 QMessageBox notice(QMessageBox::Information, HandlerGuard::caption(), text,
                                    QMessageBox::Ok | QMessageBox::Cancel, window);
@@ -278,16 +214,8 @@ void PollingLoop::checkFirmware(const tarn::TarnInterface& dev) {
 // ---- No unit ----
 
 void PollingLoop::retry() {
-    setLabel(*window_.labelConnectionStatus(), QStringLiteral("Disconnected"));
-    setLabel(*window_.labelBluetoothValue(), QStringLiteral("Unknown"));
-    window_.checkboxScriptStartup()->setChecked(false);
-    window_.checkboxScriptShutdown()->setChecked(false);
-}
-
-void PollingLoop::setLabel(QLabel& label, const QString& text) {
-    if (label.text() != text) {
-        label.setText(text);
-    }
+    settings_.showDisconnected();
+    scripts_.showNoScript();
 }
 
 } // namespace Corvane

@@ -1,35 +1,28 @@
 #pragma once
 
-#include "NamedColors.h"
-#include "Telemetry.h"
-#include "UnitAccessHint.h"
+#include "DeviceSlot.h"
+#include "RelayChannel.h"
 
 #include <QString>
 
 #include <cstdint>
-#include <optional>
 
-class QLabel;
+class QWidget;
 
 namespace tarn {
-class TarnInterface;
+struct InverterFeedback;
 }
 
 namespace Corvane {
 
-class FormMain;
-
-// How one status box shows a state: its text, and its colours unless the state leaves them as
-// they were.
-struct StatusLook {
-    QString text;
-    std::optional<NamedColor> background;
-    std::optional<NamedColor> foreground;
-};
+class Readings;
+class ScriptsPanel;
+class UnitSettings;
 
 // The window's one source of live display. Each tick of timer1 either polls an open unit,
 // connects a unit that has just opened (reading its whole configuration into the window once),
-// or shows that none is there. Every wait is a device call bounded by its USB timeout.
+// or shows that none is there. Every wait is a device call bounded by its USB timeout. A tick
+// reads; what it read goes to the column that shows it.
 class PollingLoop {
 public:
     // The maker's firmware download page, offered to units older than the recommended version.
@@ -38,7 +31,9 @@ public:
     static constexpr std::uint16_t kRecommendedMinor = 0;
     static constexpr std::uint16_t kRecommendedBuild = 5;
 
-    explicit PollingLoop(FormMain& window);
+    // `window` parents the old-firmware notice; every part outlives the loop.
+    PollingLoop(QWidget& window, const DeviceSlot& dev, UnitSettings& settings, Readings& readings,
+                ScriptsPanel& scripts, const ChannelRows& rows, RelayChannel& inverter);
 
     void timer1_Tick();
     void updateInverterStatus(const tarn::InverterFeedback& inverter);
@@ -49,16 +44,12 @@ public:
     // Starts a new run as far as the notice is concerned (a test standing for a fresh program).
     static void resetFirmwareChecked();
 
-    static StatusLook relayLook(unsigned code);
-    static StatusLook inverterLook(const tarn::InverterFeedback& inverter);
-    static QString bluetoothText(const tarn::StatusF32::BluetoothFeedback& bluetooth);
     // The notice's text for a unit of this version.
     static QString oldFirmwareText(std::uint16_t major, std::uint16_t minor, std::uint16_t build);
 
 private:
     void poll(tarn::TarnInterface& dev);
     void showPower(const tarn::PowerF32& power);
-    void showTemperatures(const tarn::TempF32& temp);
     void showStatus(const tarn::StatusF32& status);
     void showScriptIdPin(tarn::TarnInterface& dev);
 
@@ -68,10 +59,13 @@ private:
 
     void retry();
 
-    static void setLabel(QLabel& label, const QString& text);
-
-    FormMain& window_;
-    UnitAccessHint accessHint_;
+    QWidget& window_;
+    const DeviceSlot& dev_;
+    UnitSettings& settings_;
+    Readings& readings_;
+    ScriptsPanel& scripts_;
+    const ChannelRows& rows_;
+    RelayChannel& inverter_;
 };
 
 } // namespace Corvane

@@ -1,8 +1,12 @@
 #include "Readings.h"
 
 #include "DesignScale.h"
+#include "DisplayRefresh.h"
+#include "NumberText.h"
+#include "Telemetry.h"
 #include "WindowFonts.h"
 
+#include <QBoxLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,7 +21,7 @@ struct ReadingLine {
     bool sansSerif; // "Microsoft Sans Serif" 8.25 pt instead of the window font
 };
 
-constexpr std::array<ReadingLine, Readings::kCount> kLines{{
+constexpr std::array<ReadingLine, 9> kLines{{
     {"Current", "txtTotalCurrent", "A", true},
     {"Battery", "txtVoltage", "V", false},
     {"Ignition 1", "txtIgn1", "V", false},
@@ -34,8 +38,9 @@ constexpr int kPitch = 24;
 
 } // namespace
 
-Readings::Readings(QWidget* parent, const DesignScale& scale) {
-    group_ = new QGroupBox(parent);
+Readings::Readings(QBoxLayout& rows, const DesignScale& scale) {
+    static_assert(kLines.size() == kCount);
+    group_ = new QGroupBox(rows.parentWidget());
     group_->setObjectName(QStringLiteral("groupVoltages"));
     for (std::size_t i = 0; i < kLines.size(); ++i) {
         const ReadingLine& line = kLines.at(i);
@@ -56,6 +61,26 @@ Readings::Readings(QWidget* parent, const DesignScale& scale) {
         unit->setGeometry(scale.rect(116, y + 3, 12, 15));
         boxes_.at(i) = box;
     }
+    rows.addWidget(group_, 1);
+}
+
+void Readings::show(Reading reading, double value) {
+    DisplayRefresh::setText(*boxes_.at(reading), NumberText::n2(value));
+}
+
+void Readings::showPower(const tarn::PowerF32& power) {
+    show(TotalCurrent, power.total_current);
+    show(Voltage, power.battery);
+    show(Ign1, power.ignition[0]);
+    show(Ign2, power.ignition[1]);
+    show(Ign3, power.ignition[2]);
+}
+
+void Readings::showTemperatures(const tarn::TempF32& temp) {
+    show(ExtTemp1, temp.external[0]);
+    show(IntTemp1, temp.internal[0]);
+    show(IntTemp2, temp.internal[1]);
+    show(IntTemp3, temp.internal[2]);
 }
 
 } // namespace Corvane

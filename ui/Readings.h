@@ -1,13 +1,16 @@
 #pragma once
 
-#include <QString>
-
 #include <array>
 #include <cstddef>
 
+class QBoxLayout;
 class QGroupBox;
 class QLineEdit;
-class QWidget;
+
+namespace tarn {
+struct PowerF32;
+struct TempF32;
+} // namespace tarn
 
 namespace Corvane {
 
@@ -15,9 +18,20 @@ class DesignScale;
 
 // The nine live readings at the foot of the centre column, in the caption-less group box
 // `groupVoltages`: total current, battery and ignition voltages, temperatures. Each is a name,
-// a right-aligned box 45 pixels wide that the polling loop writes, and a unit.
+// a right-aligned box 45 pixels wide, and a unit; the boxes show what the polling loop hands
+// over, "{0:N2}" each, and are set only when the text changes.
 class Readings {
 public:
+    // Adds the group box to `rows`, taking what is left of the column's height.
+    Readings(QBoxLayout& rows, const DesignScale& scale);
+
+    // Total current, battery and the three ignition voltages, in that order.
+    void showPower(const tarn::PowerF32& power);
+    // The first external temperature, then the three internal ones; the other external sensors
+    // are not shown.
+    void showTemperatures(const tarn::TempF32& temp);
+
+private:
     enum Reading : std::size_t {
         TotalCurrent,
         Voltage,
@@ -31,21 +45,8 @@ public:
         kCount
     };
 
-    Readings(QWidget* parent, const DesignScale& scale);
+    void show(Reading reading, double value);
 
-    QGroupBox* groupVoltages() const { return group_; }
-    QLineEdit* box(Reading reading) const { return boxes_.at(reading); }
-    QLineEdit* txtTotalCurrent() const { return box(TotalCurrent); }
-    QLineEdit* txtVoltage() const { return box(Voltage); }
-    QLineEdit* txtIgn1() const { return box(Ign1); }
-    QLineEdit* txtIgn2() const { return box(Ign2); }
-    QLineEdit* txtIgn3() const { return box(Ign3); }
-    QLineEdit* txtIntTemp1() const { return box(IntTemp1); }
-    QLineEdit* txtIntTemp2() const { return box(IntTemp2); }
-    QLineEdit* txtIntTemp3() const { return box(IntTemp3); }
-    QLineEdit* txtExtTemp1() const { return box(ExtTemp1); }
-
-private:
     QGroupBox* group_ = nullptr;
     std::array<QLineEdit*, kCount> boxes_{};
 };

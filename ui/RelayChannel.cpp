@@ -1,22 +1,30 @@
 #include "RelayChannel.h"
 
+#include "ChannelSettings.h"
 #include "ClickLabel.h"
 #include "DesignScale.h"
 #include "DisplayRefresh.h"
 #include "DropDownList.h"
 #include "FuseTable.h"
+#include "HandlerGuard.h"
 #include "InputBox.h"
+#include "NamedColors.h"
 #include "NumberText.h"
+#include "Packets.h"
 #include "TarnInterface.h"
+#include "Telemetry.h"
 #include "UnitCodePage.h"
 #include "WindowFonts.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QLocale>
+#include <QPointer>
 #include <QPushButton>
 #include <QStringList>
 #include <QWidget>
 
+#include <optional>
 #include <string>
 
 namespace Corvane {
@@ -59,6 +67,58 @@ W* place(W* widget, const char* name, const DesignScale& scale, int top, const S
     return widget;
 }
 
+// How a status box shows a state: its text, and its colours unless the state leaves them as
+// they were.
+struct StatusLook {
+    QString text;
+    std::optional<NamedColor> background;
+    std::optional<NamedColor> foreground;
+};
+
+StatusLook relayLook(unsigned code) {
+    const QString text = QString::fromLatin1(tarn::relayStateText(code));
+    switch (code) {
+    case tarn::RELAY_OFF:
+        return {text, NamedColor::White, NamedColor::Black};
+    case tarn::RELAY_ON:
+    case tarn::RELAY_NO_LOAD:
+        return {text, NamedColor::Green, NamedColor::White};
+    case tarn::RELAY_BAD_RELAY:
+    case tarn::RELAY_BAD_FUSE:
+    case tarn::RELAY_OVER_CURRENT:
+        return {text, NamedColor::Red, NamedColor::White};
+    default:
+        return {text, std::nullopt, std::nullopt};
+    }
+}
+
+StatusLook inverterLook(const tarn::InverterFeedback& inverter) {
+    const auto text = QString::fromLatin1(tarn::inverterStateText(inverter));
+    if (inverter.over_load || inverter.over_temp) {
+        return {text, NamedColor::Red, NamedColor::White};
+    }
+    if (inverter.on) {
+        return {text, NamedColor::Green, NamedColor::White};
+    }
+    return {text, NamedColor::White, NamedColor::Black};
+}
+
+void showLook(QLineEdit& box, const StatusLook& look) {
+    DisplayRefresh::setText(box, look.text);
+    if (look.background && look.foreground) {
+        DisplayRefresh::setColors(box, NamedColors::color(*look.background),
+                                  NamedColors::color(*look.foreground));
+    }
+}
+
+// General number format in the window's locale, as a loaded file's values are shown: 7.5, 30,
+// 1130, never grouped.
+QString generalNumber(double value) {
+    QLocale locale;
+    locale.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
+    return locale.toString(value, 'g', 15);
+}
+
 // Clears the fuse lock however the commit ends.
 class UnlockOnExit {
 public:
@@ -74,7 +134,7 @@ private:
 
 } // namespace
 
-RelayChannel::RelayChannel(QWidget* parent, tarn::TarnInterface& dev, std::uint32_t channel,
+RelayChannel::RelayChannel(QWidget* parent, const DeviceSlot& dev, std::uint32_t channel,
                            bool inverter)
     : channel_(channel)
     , dev_(dev)
@@ -87,7 +147,7 @@ RelayChannel::RelayChannel(QWidget* parent, tarn::TarnInterface& dev, std::uint3
     if (!inverter_) {
         createFuseControls(parent, scale, top);
     }
-    wireEvents();
+    wireEvents(parent);
     parent->setUpdatesEnabled(updates);
     parent->update();
 }
@@ -129,21 +189,26 @@ void RelayChannel::createFuseControls(QWidget* parent, const DesignScale& scale,
     checkBox1->adjustSize();
 }
 
-void RelayChannel::wireEvents() {
-    connect(lblChannel, &ClickLabel::clicked, this, &RelayChannel::lblChannel_Click);
-    connect(btnOn, &QPushButton::clicked, this, &RelayChannel::btnOn_Click);
-    connect(btnOff, &QPushButton::clicked, this, &RelayChannel::btnOff_Click);
-    connect(btnToggle, &QPushButton::clicked, this, &RelayChannel::btnToggle_Click);
+// `owner` (the group box) parents the guard's message box.
+void RelayChannel::wireEvents(QWidget* owner) {
+    connect(lblChannel, &ClickLabel::clicked, this, guarded(owner, [this] { lblChannel_Click(); }));
+    connect(btnOn, &QPushButton::clicked, this, guarded(owner, [this](bool) { btnOn_Click(); }));
+    connect(btnOff, &QPushButton::clicked, this, guarded(owner, [this](bool) { btnOff_Click(); }));
+    connect(btnToggle, &QPushButton::clicked, this,
+            guarded(owner, [this](bool) { btnToggle_Click(); }));
     if (inverter_) {
         return;
     }
     // A pick of the item already selected but retyped meanwhile raises no index change; the
     // pick still counts as a change of selection.
-    connect(comboBoxFuse, &QComboBox::currentIndexChanged, this, &RelayChannel::fuseChange);
-    connect(comboBoxFuse, &QComboBox::activated, this, &RelayChannel::fuseChange);
-    connect(comboBoxFuse, &DropDownList::focusGained, this, &RelayChannel::fuseEnter);
-    connect(comboBoxFuse, &DropDownList::focusLost, this, &RelayChannel::fuseLeave);
-    connect(checkBox1, &QCheckBox::toggled, this, &RelayChannel::setFuse);
+    connect(comboBoxFuse, &QComboBox::currentIndexChanged, this,
+            guarded(owner, [this](int) { fuseChange(); }));
+    connect(comboBoxFuse, &QComboBox::activated, this,
+            guarded(owner, [this](int) { fuseChange(); }));
+    connect(comboBoxFuse, &DropDownList::focusGained, this,
+            guarded(owner, [this] { fuseEnter(); }));
+    connect(comboBoxFuse, &DropDownList::focusLost, this, guarded(owner, [this] { fuseLeave(); }));
+    connect(checkBox1, &QCheckBox::toggled, this, guarded(owner, [this](bool) { setFuse(); }));
 }
 
 void RelayChannel::updateFuse(double rating) {
@@ -191,16 +256,95 @@ bool RelayChannel::fuseUnlock() {
     return true;
 }
 
+// ---- What the polling loop shows ----
+
+void RelayChannel::showCurrent(double amperes) {
+    DisplayRefresh::setText(*textBoxCurrent, NumberText::n2(amperes));
+}
+
+void RelayChannel::showRelayState(unsigned code) {
+    showLook(*txtBoxRelayStatus, relayLook(code));
+}
+
+void RelayChannel::showInverterState(const tarn::InverterFeedback& inverter) {
+    showLook(*txtBoxRelayStatus, inverterLook(inverter));
+}
+
+void RelayChannel::showUnitFuse(double rating, double i2t, bool protect) {
+    if (inverter_) {
+        return;
+    }
+    // Taken here, the lock keeps the fuse handlers from writing these values back; a lock that
+    // is held already stays with its holder.
+    const bool locked = fuseLock();
+    updateFuse(rating);
+    DisplayRefresh::setText(*txtBoxCurrentSq, NumberText::n1(i2t));
+    checkBox1->setChecked(protect);
+    if (locked) {
+        fuseUnlock();
+    }
+}
+
+void RelayChannel::showUnitName(const std::string& name) {
+    lblChannel->setText(UnitCodePage::fromUnit(name));
+}
+
+// ---- Save and load ----
+
+void RelayChannel::collect(ChannelSettings& settings) const {
+    // The configuration model keeps its texts as UTF-8.
+    settings.name = lblChannel->text().toStdString();
+    if (inverter_) {
+        return;
+    }
+    settings.fuse = NumberText::parse(comboBoxFuse->currentText()).value_or(0.0);
+    settings.I2T = NumberText::parse(txtBoxCurrentSq->text()).value_or(0.0);
+    settings.protect = checkBox1->isChecked();
+}
+
+void RelayChannel::apply(const ChannelSettings& settings) {
+    if (!dev_) {
+        return;
+    }
+    // Cut where the unit cuts, so that the label shows the name the unit holds.
+    const std::string name = UnitCodePage::toUnit(QString::fromStdString(settings.name),
+                                                  tarn::TarnInterface::kMaxNameBytes);
+    if (dev_->setChannelName(channel_, name)) {
+        showUnitName(name);
+    }
+    if (inverter_) {
+        return;
+    }
+    // The fuse and I²t texts send nothing by themselves; a changed protect box commits.
+    if (settings.fuse) {
+        setFuseText(generalNumber(*settings.fuse));
+    }
+    if (settings.I2T) {
+        txtBoxCurrentSq->setText(generalNumber(*settings.I2T));
+    }
+    if (settings.protect) {
+        checkBox1->setChecked(*settings.protect);
+    }
+}
+
+// ---- Handlers ----
+
 void RelayChannel::btnOn_Click() {
-    dev_.sendRelayRequestOn(channel_);
+    if (dev_) {
+        dev_->sendRelayRequestOn(channel_);
+    }
 }
 
 void RelayChannel::btnOff_Click() {
-    dev_.sendRelayRequestOff(channel_);
+    if (dev_) {
+        dev_->sendRelayRequestOff(channel_);
+    }
 }
 
 void RelayChannel::btnToggle_Click() {
-    dev_.sendRelayRequestToggle(channel_);
+    if (dev_) {
+        dev_->sendRelayRequestToggle(channel_);
+    }
 }
 
 void RelayChannel::fuseEnter() {
@@ -238,6 +382,9 @@ void RelayChannel::setFuse() {
 }
 
 void RelayChannel::commitFuse() {
+    if (!dev_) {
+        return;
+    }
     const std::optional<double> typed = NumberText::parse(comboBoxFuse->currentText());
     if (!typed) {
         return;
@@ -247,12 +394,12 @@ void RelayChannel::commitFuse() {
     // Held to what the unit's field carries, so that no value is converted out of range.
     const double i2t = FuseTable::clampI2t(typedI2t ? *typedI2t : rating * rating);
     const bool protect = checkBox1->isChecked();
-    dev_.setChannelConfig(channel_, rating, i2t, protect);
+    dev_->setChannelConfig(channel_, rating, i2t, protect);
 
     double ratingRead = 0;
     double i2tRead = 0;
     bool protectRead = protect;
-    if (dev_.getChannelConfig(channel_, &ratingRead, &i2tRead, &protectRead)) {
+    if (dev_->getChannelConfig(channel_, &ratingRead, &i2tRead, &protectRead)) {
         updateFuse(ratingRead);
         txtBoxCurrentSq->setText(NumberText::n1(i2tRead));
         checkBox1->setChecked(protectRead);
@@ -260,17 +407,28 @@ void RelayChannel::commitFuse() {
 }
 
 void RelayChannel::lblChannel_Click() {
-    InputBox dialog(lblChannel->window());
-    dialog.setFormText(QStringLiteral("Enter new channel name:"));
-    dialog.setText(lblChannel->text());
-    if (dialog.exec() != QDialog::Accepted) {
+    if (!dev_) {
+        return; // the window is torn down: no name could reach a unit
+    }
+    // On the heap with the window as parent: should the window go while the dialog's own event
+    // loop runs, the dialog and this row go with it, and nothing here is touched again.
+    const QPointer<InputBox> dialog = new InputBox(lblChannel->window());
+    dialog->setFormText(QStringLiteral("Enter new channel name:"));
+    dialog->setText(lblChannel->text());
+    const int result = dialog->exec();
+    if (dialog.isNull()) {
         return;
     }
-    dev_.setChannelName(channel_,
-                        UnitCodePage::toUnit(dialog.getText(), tarn::TarnInterface::kMaxNameBytes));
+    const QString text = dialog->getText();
+    delete dialog.data();
+    // Ticks run while the dialog is open; the window may have been torn down meanwhile.
+    if (result != QDialog::Accepted || !dev_) {
+        return;
+    }
+    dev_->setChannelName(channel_, UnitCodePage::toUnit(text, tarn::TarnInterface::kMaxNameBytes));
     std::string name;
-    if (dev_.getChannelName(channel_, &name)) {
-        lblChannel->setText(UnitCodePage::fromUnit(name));
+    if (dev_->getChannelName(channel_, &name)) {
+        showUnitName(name);
     }
 }
 

@@ -169,6 +169,15 @@ void ScriptsPanel::loadScript() {
     }
 }
 
+void ScriptsPanel::showScript(Slot slot, const QString& text) {
+    boxes_.at(slot)->setPlainText(text);
+}
+
+void ScriptsPanel::showScriptStatus(tarn::ScriptType running) {
+    runStartup_->setChecked(running == tarn::SCRIPT_IGNITION_ON);
+    runShutdown_->setChecked(running == tarn::SCRIPT_IGNITION_OFF);
+}
+
 void ScriptsPanel::writeAll(bool empty) {
     if (!dev_) {
         return;
@@ -223,7 +232,7 @@ void ScriptsPanel::buttonStop_Click() {
 
 void ScriptsPanel::txtScript_KeyUp(const QKeyEvent& event) {
     if (!zoomSize_) {
-        const QFont& font = textboxStartup()->font();
+        const QFont& font = boxes_.at(Startup)->font();
         zoomSize_ = font.pointSizeF() > 0 ? font.pointSizeF() : QFontInfo(font).pointSizeF();
     }
     const double before = *zoomSize_;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DeviceSlot.h"
+#include "Packets.h"
 
 #include <QObject>
 #include <QString>
@@ -22,7 +23,9 @@ class DesignScale;
 
 // The right-hand column: the unit's four scripts in a tab each, two run buttons that show what
 // the unit runs, a stop button, and reading, writing and resetting all four scripts. Scripts
-// are plain text to the console; edits stay in the boxes until "Write All Scripts".
+// are plain text to the console; edits stay in the boxes until "Write All Scripts". The controls
+// are this column's own: the polling loop and the configuration load go through the operations
+// below.
 class ScriptsPanel : public QObject {
     Q_OBJECT
 
@@ -41,6 +44,13 @@ public:
 
     // Reads the four scripts into their boxes; a box whose read fails keeps its text.
     void loadScript();
+    // A script the unit has taken, in its box.
+    void showScript(Slot slot, const QString& text);
+    // "Run Startup" checked exactly while the unit runs the start-up script, "Run Shutdown"
+    // while it runs the shut-down script; a valet script checks neither.
+    void showScriptStatus(tarn::ScriptType running);
+    // No unit: neither runs.
+    void showNoScript() { showScriptStatus(tarn::SCRIPT_NONE); }
 
     // ---- Handlers ----
     void btnLoadScript_Click() { loadScript(); }
@@ -50,20 +60,6 @@ public:
     void buttonShutdown_Click();
     void buttonStop_Click();
     void txtScript_KeyUp(const QKeyEvent& event);
-
-    // ---- Controls ----
-    QTabWidget* ScriptTabBox() const { return tabs_; }
-    QPlainTextEdit* textbox(Slot slot) const { return boxes_.at(slot); }
-    QPlainTextEdit* textboxStartup() const { return textbox(Startup); }
-    QPlainTextEdit* textboxShutdown() const { return textbox(Shutdown); }
-    QPlainTextEdit* textboxValetStartup() const { return textbox(ValetStartup); }
-    QPlainTextEdit* textboxValetShutdown() const { return textbox(ValetShutdown); }
-    ButtonCheckBox* checkboxScriptStartup() const { return runStartup_; }
-    ButtonCheckBox* checkboxScriptShutdown() const { return runShutdown_; }
-    QPushButton* buttonScriptStop() const { return stop_; }
-    QPushButton* btnLoadScript() const { return load_; }
-    QPushButton* btnSaveScript() const { return save_; }
-    QPushButton* btnDefaultScript() const { return defaults_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -2,6 +2,7 @@
 
 #include "DesignScale.h"
 #include "DropDownList.h"
+#include "HandlerGuard.h"
 #include "ItemFields.h"
 #include "SwitchPanelPicture.h"
 
@@ -127,7 +128,7 @@ void SwitchBoardConfig::CreateButton(int button, QPoint position) {
     cbo->setProperty(kTag, button);
     // Attached only now, so that the initial "None" writes nothing.
     connect(cbo, &QComboBox::currentIndexChanged, this,
-            [this, cbo](int index) { OnSelectedIndexChanged(cbo, index); });
+            guarded(this, [this, cbo](int index) { OnSelectedIndexChanged(cbo, index); }));
     cboBoxes_[static_cast<std::size_t>(button)] = cbo;
 }
 

@@ -3,6 +3,7 @@
 #include "DropDownList.h"
 #include "FocusLineEdit.h"
 #include "HandlerGuard.h"
+#include "TarnConfig.h"
 
 #include <QBoxLayout>
 #include <QCheckBox>
@@ -109,16 +110,19 @@ void UnitSettings::buildGroupRows(QBoxLayout& rows) {
 
 void UnitSettings::connectHandlers() {
     QWidget* w = owner_;
-    connect(cboMode_, &DropDownList::dropDownOpened, this, [this] { cboMode_DropDown(); });
-    connect(cboMode_, &DropDownList::dropDownClosed, this, [this] { cboMode_DropDownClosed(); });
+    connect(cboMode_, &DropDownList::dropDownOpened, this,
+            guarded(w, [this] { cboMode_DropDown(); }));
+    connect(cboMode_, &DropDownList::dropDownClosed, this,
+            guarded(w, [this] { cboMode_DropDownClosed(); }));
     connect(cboMode_, &QComboBox::activated, this,
             guarded(w, [this](int) { cboMode_SelectionChangeCommitted(); }));
-    connect(cboId_, &DropDownList::dropDownOpened, this, [this] { cboId_DropDown(); });
-    connect(cboId_, &DropDownList::dropDownClosed, this, [this] { cboId_DropDownClosed(); });
+    connect(cboId_, &DropDownList::dropDownOpened, this, guarded(w, [this] { cboId_DropDown(); }));
+    connect(cboId_, &DropDownList::dropDownClosed, this,
+            guarded(w, [this] { cboId_DropDownClosed(); }));
     connect(cboId_, &QComboBox::activated, this,
             guarded(w, [this](int) { cboId_SelectionChangeCommitted(); }));
-    connect(txtPin_, &FocusLineEdit::focusGained, this, [this] { txtPin_Enter(); });
-    connect(txtPin_, &FocusLineEdit::focusLost, this, [this] { txtPin_Leave(); });
+    connect(txtPin_, &FocusLineEdit::focusGained, this, guarded(w, [this] { txtPin_Enter(); }));
+    connect(txtPin_, &FocusLineEdit::focusLost, this, guarded(w, [this] { txtPin_Leave(); }));
     connect(txtPin_, &QLineEdit::textChanged, this,
             guarded(w, [this](const QString&) { txtPin_TextChanged(); }));
     connect(chkPin_, &QCheckBox::toggled, this,
@@ -248,6 +252,81 @@ uint16_t UnitSettings::groupMask() const {
         }
     }
     return mask;
+}
+
+// ---- What the polling loop shows ----
+
+void UnitSettings::setLabel(QLabel& label, const QString& text) {
+    if (label.text() != text) {
+        label.setText(text);
+    }
+}
+
+void UnitSettings::showOpenResult(bool opened, UnitAccessHint::OpenFailure failure, int linkError) {
+    accessHint_.update(*labelConnectionStatus_, opened, failure, linkError);
+}
+
+void UnitSettings::showFirmware(uint32_t major, uint32_t minor, uint32_t build) {
+    setLabel(*labelConnectionStatus_,
+             QStringLiteral("Firmware v%1.%2.%3").arg(major).arg(minor).arg(build));
+}
+
+void UnitSettings::showSerial(uint32_t serial) {
+    // The platform's line break puts the number on the line below the caption.
+    setLabel(*labelSerialNumber_,
+             QStringLiteral("Serial Number:%1%2").arg(QStringLiteral("\n")).arg(serial));
+}
+
+void UnitSettings::showDisconnected() {
+    setLabel(*labelConnectionStatus_, QStringLiteral("Disconnected"));
+    setLabel(*labelBluetoothValue_, QStringLiteral("Unknown"));
+}
+
+void UnitSettings::showBluetooth(const tarn::StatusF32::BluetoothFeedback& bluetooth) {
+    setLabel(*labelBluetoothValue_, QString::fromLatin1(tarn::bluetoothStateText(bluetooth)));
+}
+
+void UnitSettings::showMode(uint8_t mode) {
+    if (!modeChange_ && mode < cboMode_->count() && cboMode_->currentIndex() != mode) {
+        cboMode_->setCurrentIndex(mode);
+    }
+}
+
+// ---- Save and load ----
+
+void UnitSettings::collect(TarnConfig& config) const {
+    config.setMode(cboMode_->currentIndex());
+    config.setId(cboId_->currentIndex());
+    // The configuration model keeps its texts as UTF-8.
+    config.setPin(txtPin_->text().toStdString());
+    config.setPinEnabled(chkPin_->isChecked());
+    config.setBluetoothEnabled(checkBoxEnableBluetooth_->isChecked());
+}
+
+void UnitSettings::apply(const TarnConfig& config) {
+    if (config.modeHasValue()) {
+        setMode(config.getMode());
+    }
+    if (config.idHasValue() && dev_) {
+        dev_->setId(static_cast<uint8_t>(config.getId()));
+    }
+    if (config.pinHasValue()) {
+        txtPin_->setText(QString::fromStdString(config.getPin()));
+    }
+    if (config.pinEnabledHasValue()) {
+        chkPin_->setChecked(config.getPinEnabled());
+    }
+    if (config.bluetoothEnabledHasValue()) {
+        checkBoxEnableBluetooth_->setChecked(config.getBluetoothEnabled());
+    }
+}
+
+bool UnitSettings::group(std::size_t channel) const {
+    return chkGrp_.at(channel)->isChecked();
+}
+
+void UnitSettings::setGroup(std::size_t channel, bool on) {
+    chkGrp_.at(channel)->setChecked(on);
 }
 
 // ---- Handlers ----

@@ -3,12 +3,15 @@
 #include "DesignScale.h"
 #include "DeviceSlot.h"
 #include "PinCode.h"
+#include "Telemetry.h"
+#include "UnitAccessHint.h"
 
 #include <QObject>
 #include <QString>
 #include <QStringView>
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 
@@ -21,12 +24,14 @@ namespace Corvane {
 
 class DropDownList;
 class FocusLineEdit;
+class TarnConfig;
 
 // The centre column above the readings: the connection and serial labels, and the unit-wide
 // settings (operating mode, unit id, mode PIN, Bluetooth enable, the twelve channel group
 // flags). Each control writes to the unit the moment it changes, by one device call whose
 // result is ignored; the refresh operations show what the unit really holds. Three editing
-// flags keep the periodic refresh away from a control while the operator uses it.
+// flags keep the periodic refresh away from a control while the operator uses it. The controls
+// are this column's own: the polling loop and save and load go through the operations below.
 class UnitSettings : public QObject {
     Q_OBJECT
 
@@ -57,22 +62,33 @@ public:
     // The mask the twelve group boxes stand for, bit N-1 for chkGrpN.
     uint16_t groupMask() const;
 
+    // ---- What the polling loop shows ----
+    // After each attempt to open a unit: why one that is there cannot be opened, as a tool tip.
+    void showOpenResult(bool opened, UnitAccessHint::OpenFailure failure, int linkError);
+    // "Firmware v{0}.{1}.{2}" in the connection label.
+    void showFirmware(uint32_t major, uint32_t minor, uint32_t build);
+    // "Serial Number:", and the number on the line below.
+    void showSerial(uint32_t serial);
+    // No unit: "Disconnected", and the Bluetooth state "Unknown".
+    void showDisconnected();
+    void showBluetooth(const tarn::StatusF32::BluetoothFeedback& bluetooth);
+    // The telemetry's mode byte, unless the operator has the list open or it names no mode.
+    void showMode(uint8_t mode);
+
+    // ---- Save and load ----
+    // Mode and unit id as selected (-1 for none), PIN text, PIN on, Bluetooth on.
+    void collect(TarnConfig& config) const;
+    // Each of those the file holds: mode and id go to the unit and show at the next poll; the
+    // PIN and the two check boxes are set here, and their own handlers send what changed.
+    void apply(const TarnConfig& config);
+    // The group box of channel 0 to 11; setting it writes the groups if it changes.
+    bool group(std::size_t channel) const;
+    void setGroup(std::size_t channel, bool on);
+
     // ---- Editing flags ----
     bool modeChange() const { return modeChange_; }
     bool idChange() const { return idChange_; }
     bool pinChange() const { return pinChange_; }
-
-    // ---- Controls ----
-    QLabel* labelConnectionStatus() const { return labelConnectionStatus_; }
-    QLabel* labelSerialNumber() const { return labelSerialNumber_; }
-    DropDownList* cboId() const { return cboId_; }
-    DropDownList* cboMode() const { return cboMode_; }
-    FocusLineEdit* txtPin() const { return txtPin_; }
-    QCheckBox* chkPin() const { return chkPin_; }
-    QCheckBox* checkBoxEnableBluetooth() const { return checkBoxEnableBluetooth_; }
-    QLabel* labelBluetoothValue() const { return labelBluetoothValue_; }
-    // n from 1 to 12.
-    QCheckBox* chkGrp(int n) const { return chkGrp_.at(static_cast<std::size_t>(n - 1)); }
 
     // ---- Handlers ----
     void cboMode_DropDown() { modeChange_ = true; }
@@ -96,6 +112,9 @@ private:
     void buildSelectionRows(QBoxLayout& rows);
     void buildGroupRows(QBoxLayout& rows);
     void connectHandlers();
+    // n from 1 to 12.
+    QCheckBox* chkGrp(int n) const { return chkGrp_.at(static_cast<std::size_t>(n - 1)); }
+    static void setLabel(QLabel& label, const QString& text);
 
     const DeviceSlot& dev_;
     DesignScale scale_;
@@ -105,6 +124,7 @@ private:
     bool idChange_ = false;
     bool pinChange_ = false;
     bool refreshingGroups_ = false; // the boxes are being set from the unit, not by the operator
+    UnitAccessHint accessHint_;
 
     QLabel* labelConnectionStatus_ = nullptr;
     QLabel* labelSerialNumber_ = nullptr;

@@ -136,11 +136,11 @@ void Soak::unplugAndReplug(SimClock::Duration away) {
     tick(); // the poll meets the vanished unit and closes it
     EXPECT_FALSE(connected());
     tickUntil(clock().now() + away);
-    EXPECT_EQ(window().labelConnectionStatus()->text(), "Disconnected");
+    EXPECT_EQ(named<QLabel>("labelConnectionStatus")->text(), "Disconnected");
     unit().replug();
     tick();
     ASSERT_TRUE(connected()) << "no reconnection after unplug " << tally_.unplugs;
-    EXPECT_EQ(window().labelConnectionStatus()->text(), kFirmwareText);
+    EXPECT_EQ(named<QLabel>("labelConnectionStatus")->text(), kFirmwareText);
     EXPECT_EQ(window().channels().at(channel)->lblChannel->text(), QString::fromStdString(name));
     EXPECT_TRUE(unit().streaming());
 }
@@ -250,7 +250,7 @@ void Soak::checkReadings(long long minute) {
             expected += loads_.at(i);
         }
     }
-    const QString text = window().txtTotalCurrent()->text();
+    const QString text = named<QLineEdit>("txtTotalCurrent")->text();
     bool ok = false;
     const double shown = QLocale().toDouble(text, &ok);
     ASSERT_TRUE(ok) << "total current \"" << text.toStdString() << "\" at minute " << minute;
@@ -342,7 +342,7 @@ TEST_F(Soak, TheConsoleKeepsWorkingAndDoesNotGrow) {
                 "live blocks", "live bytes", "RSS kB");
     tick();
     ASSERT_TRUE(connected());
-    ASSERT_EQ(window().labelConnectionStatus()->text(), kFirmwareText);
+    ASSERT_EQ(named<QLabel>("labelConnectionStatus")->text(), kFirmwareText);
     tour();
     samples_.reserve(static_cast<std::size_t>(plan->minutes()));
     const SimClock::Duration start = clock().now();

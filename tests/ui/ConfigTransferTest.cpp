@@ -127,7 +127,10 @@ protected:
     }
 
     QString path(const char* name) const { return dir_.filePath(QString::fromLatin1(name)); }
-    ConfigTransfer transfer() { return ConfigTransfer(window()); }
+    ConfigTransfer transfer() {
+        return ConfigTransfer(window(), window().device(), window().unitSettings(),
+                              window().scriptsPanel(), window().channels());
+    }
 
     void save(const QString& file) {
         answerInTurn({chooseFile(file)});
@@ -220,20 +223,21 @@ TEST_F(ConfigTransferTest, AValetStartupButtonAloneWritesTheRecordBackUnchanged)
 TEST_F(ConfigTransferTest, ModeValetIsSentAndTheModeBoxWaitsForThePoll) {
     connectWindow();
     showUnit();
-    ASSERT_EQ(window().cboMode()->currentIndex(), 0);
+    ASSERT_EQ(named<Corvane::DropDownList>("cboMode")->currentIndex(), 0);
     loadXml("<Mode>Valet</Mode>");
     EXPECT_EQ(sentValues(Command::SET_MODE, 1, 1), (std::vector<uint32_t>{2}));
     EXPECT_EQ(unit().settings().mode, 2);
-    EXPECT_EQ(window().cboMode()->currentIndex(), 0);
-    for (int tick = 0; tick < 4 && window().cboMode()->currentIndex() != 2; ++tick) {
+    EXPECT_EQ(named<Corvane::DropDownList>("cboMode")->currentIndex(), 0);
+    for (int tick = 0; tick < 4 && named<Corvane::DropDownList>("cboMode")->currentIndex() != 2;
+         ++tick) {
         window().timer1_Tick();
     }
-    EXPECT_EQ(window().cboMode()->currentIndex(), 2);
+    EXPECT_EQ(named<Corvane::DropDownList>("cboMode")->currentIndex(), 2);
 }
 
 TEST_F(ConfigTransferTest, AModeSavedWithNothingSelectedIsEmptyAndLeavesTheModeAlone) {
     connectWindow();
-    window().cboMode()->setCurrentIndex(-1);
+    named<Corvane::DropDownList>("cboMode")->setCurrentIndex(-1);
     const QString file = path("nomode.xml");
     save(file);
     EXPECT_TRUE(fileBytes(file).contains("<Mode></Mode>")) << fileBytes(file).toStdString();
@@ -266,13 +270,16 @@ TEST_F(ConfigTransferTest, ARefusedScriptKeepsItsBoxAndTheNextScriptsAreStillSen
             unit().failNextReplies(sim::ReplyFault::Timeout, 1);
         }
         load(path("scripts.xml"));
-        Corvane::ScriptsPanel& panel = window().scriptsPanel();
-        EXPECT_EQ(panel.textboxStartup()->toPlainText(), QStringLiteral("old start"));
+        EXPECT_EQ(named<QPlainTextEdit>("textboxStartup")->toPlainText(),
+                  QStringLiteral("old start"));
         EXPECT_EQ(unit().settings().scripts[0], "old start");
-        EXPECT_EQ(panel.textboxShutdown()->toPlainText(), QStringLiteral("new stop"));
+        EXPECT_EQ(named<QPlainTextEdit>("textboxShutdown")->toPlainText(),
+                  QStringLiteral("new stop"));
         EXPECT_EQ(unit().settings().scripts[1], "new stop");
-        EXPECT_EQ(panel.textboxValetStartup()->toPlainText(), QStringLiteral("old valet on"));
-        EXPECT_EQ(panel.textboxValetShutdown()->toPlainText(), QStringLiteral("caf\u00e9"));
+        EXPECT_EQ(named<QPlainTextEdit>("textboxValetStartup")->toPlainText(),
+                  QStringLiteral("old valet on"));
+        EXPECT_EQ(named<QPlainTextEdit>("textboxValetShutdown")->toPlainText(),
+                  QStringLiteral("caf\u00e9"));
         EXPECT_EQ(unit().settings().scripts[3], "caf\xe9"); // one byte in the unit's code page
     }
 }
@@ -288,7 +295,7 @@ TEST_F(ConfigTransferTest, AChannelNumberedThreeTouchesOnlyRowTwoAndNoNameSendsT
     EXPECT_TRUE(sent(Command::SET_CHANNEL_CONFIG).empty());
     EXPECT_EQ(unit().settings().groups, 0x0004);
     for (int n = 1; n <= 12; ++n) {
-        EXPECT_EQ(window().chkGrp(n)->isChecked(), n == 3) << n;
+        EXPECT_EQ(named<QCheckBox>(QStringLiteral("chkGrp%1").arg(n))->isChecked(), n == 3) << n;
     }
 }
 

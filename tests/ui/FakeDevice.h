@@ -36,7 +36,12 @@ public:
         return false;
     }
     int32_t readCfg(uint8_t*, int32_t, int32_t) override { return -1; }
-    bool writeStream(const uint8_t*, int32_t) override { return false; }
+    bool writeStream(const uint8_t*, int32_t) override {
+        if (behaviour_ == Behaviour::Throwing) {
+            throw std::runtime_error("the unit link broke");
+        }
+        return false;
+    }
     int32_t readStream(uint8_t*, int32_t) override { return -1; }
 
 private:

@@ -250,31 +250,39 @@ Snapshot FaultMatrixTest::snapshot(Phase phase) {
     add("inverter state", {stream}, statusBox(*inverter.txtBoxRelayStatus));
     add("inverter row", {version},
         inverter.lblChannel->isVisibleTo(&w) ? QStringLiteral("shown") : QStringLiteral("hidden"));
-    add("firmware", {version}, w.labelConnectionStatus()->text());
-    add("serial", {version}, w.labelSerialNumber()->text());
+    add("firmware", {version}, named<QLabel>("labelConnectionStatus")->text());
+    add("serial", {version}, named<QLabel>("labelSerialNumber")->text());
     for (int n = 1; n <= 12; ++n) {
         add(numbered("group", static_cast<std::size_t>(n)), {{cmd(Command::GET_CHANNEL_GROUPS)}},
-            checked(*w.chkGrp(n)));
+            checked(*named<QCheckBox>(QStringLiteral("chkGrp%1").arg(n))));
     }
     add("mode", {phase == Phase::Connect ? Source{cmd(Command::GET_MODE)} : stream},
-        QString::number(w.cboMode()->currentIndex()));
-    add("id", {{cmd(Command::GET_ID)}}, QString::number(w.cboId()->currentIndex()));
+        QString::number(named<Corvane::DropDownList>("cboMode")->currentIndex()));
+    add("id", {{cmd(Command::GET_ID)}},
+        QString::number(named<Corvane::DropDownList>("cboId")->currentIndex()));
     add("PIN", {{cmd(Command::GET_MODE_PASSWORD)}},
-        w.txtPin()->text() + QLatin1Char('|') + checked(*w.chkPin()));
-    const std::array scripts{w.textboxStartup(), w.textboxShutdown(), w.textboxValetStartup(),
-                             w.textboxValetShutdown()};
+        named<Corvane::FocusLineEdit>("txtPin")->text() + QLatin1Char('|') +
+            checked(*named<QCheckBox>("chkPin")));
+    const std::array scripts{named<QPlainTextEdit>("textboxStartup"),
+                             named<QPlainTextEdit>("textboxShutdown"),
+                             named<QPlainTextEdit>("textboxValetStartup"),
+                             named<QPlainTextEdit>("textboxValetShutdown")};
     for (std::size_t k = 0; k < scripts.size(); ++k) {
         add(numbered("script", k + 1), {{cmd(Command::READ_SCRIPT_CHUNK), static_cast<int>(k + 1)}},
             Corvane::ScriptsPanel::scriptText(*scripts.at(k)));
     }
-    add("Bluetooth enabled", {{cmd(Command::GET_BT_USE)}}, checked(*w.checkBoxEnableBluetooth()));
-    add("Bluetooth", {stream}, w.labelBluetoothValue()->text());
-    add("voltage", {stream}, w.txtVoltage()->text());
-    add("total current", {stream}, w.txtTotalCurrent()->text());
+    add("Bluetooth enabled", {{cmd(Command::GET_BT_USE)}},
+        checked(*named<QCheckBox>("checkBoxEnableBluetooth")));
+    add("Bluetooth", {stream}, named<QLabel>("labelBluetoothValue")->text());
+    add("voltage", {stream}, named<QLineEdit>("txtVoltage")->text());
+    add("total current", {stream}, named<QLineEdit>("txtTotalCurrent")->text());
     add("ignitions", {stream},
-        w.txtIgn1()->text() + '|' + w.txtIgn2()->text() + '|' + w.txtIgn3()->text());
-    add("run startup", {{cmd(Command::GET_SCRIPT_STATUS)}}, checked(*w.checkboxScriptStartup()));
-    add("run shutdown", {{cmd(Command::GET_SCRIPT_STATUS)}}, checked(*w.checkboxScriptShutdown()));
+        named<QLineEdit>("txtIgn1")->text() + '|' + named<QLineEdit>("txtIgn2")->text() + '|' +
+            named<QLineEdit>("txtIgn3")->text());
+    add("run startup", {{cmd(Command::GET_SCRIPT_STATUS)}},
+        checked(*named<Corvane::ButtonCheckBox>("checkboxScriptStartup")));
+    add("run shutdown", {{cmd(Command::GET_SCRIPT_STATUS)}},
+        checked(*named<Corvane::ButtonCheckBox>("checkboxScriptShutdown")));
     return s;
 }
 
@@ -408,8 +416,8 @@ void FaultMatrixTest::expectShown(const Snapshot& now, const Snapshot& before,
 void FaultMatrixTest::recover(const Cell& cell, const Verdict& verdict) {
     if (cell.fault == TransferFault::NoDevice) {
         tick();
-        EXPECT_EQ(window().labelConnectionStatus()->text(), "Disconnected");
-        EXPECT_EQ(window().labelBluetoothValue()->text(), "Unknown");
+        EXPECT_EQ(named<QLabel>("labelConnectionStatus")->text(), "Disconnected");
+        EXPECT_EQ(named<QLabel>("labelBluetoothValue")->text(), "Unknown");
         unit().replug();
     }
     if (verdict.closes) {
@@ -432,7 +440,7 @@ void FaultMatrixTest::expectLiveTelemetry() {
     tarn::DataStreamFeedback fb;
     ASSERT_TRUE(tarn::TelemetryDecoder::decode(packet->data, fb));
     ASSERT_NE(fb.power, nullptr);
-    EXPECT_EQ(window().txtVoltage()->text(), Corvane::NumberText::n2(fb.power->battery));
+    EXPECT_EQ(named<QLineEdit>("txtVoltage")->text(), Corvane::NumberText::n2(fb.power->battery));
 }
 
 } // namespace uitest

@@ -85,17 +85,17 @@ TEST_F(PollingTest, UnpluggingFreezesTheDisplayAndReplugReadsEverythingAfresh) {
     ASSERT_TRUE(windowDev().executeScriptIgnitionOn());
     queueStream(powerStatusPacket(12500, status));
     tick();
-    ASSERT_TRUE(window().checkboxScriptStartup()->isChecked());
+    ASSERT_TRUE(named<Corvane::ButtonCheckBox>("checkboxScriptStartup")->isChecked());
 
     unit().unplug();
     tick(3);
-    EXPECT_EQ(window().labelConnectionStatus()->text(), "Disconnected");
-    EXPECT_EQ(window().labelBluetoothValue()->text(), "Unknown");
-    EXPECT_FALSE(window().checkboxScriptStartup()->isChecked());
-    EXPECT_FALSE(window().checkboxScriptShutdown()->isChecked());
-    EXPECT_EQ(window().txtVoltage()->text(), "12.50");
+    EXPECT_EQ(named<QLabel>("labelConnectionStatus")->text(), "Disconnected");
+    EXPECT_EQ(named<QLabel>("labelBluetoothValue")->text(), "Unknown");
+    EXPECT_FALSE(named<Corvane::ButtonCheckBox>("checkboxScriptStartup")->isChecked());
+    EXPECT_FALSE(named<Corvane::ButtonCheckBox>("checkboxScriptShutdown")->isChecked());
+    EXPECT_EQ(named<QLineEdit>("txtVoltage")->text(), "12.50");
     EXPECT_EQ(relayText(2), "ON");
-    EXPECT_EQ(window().labelSerialNumber()->text(), "Serial Number:\n74565");
+    EXPECT_EQ(named<QLabel>("labelSerialNumber")->text(), "Serial Number:\n74565");
     EXPECT_FALSE(windowDev().isOpen());
 
     unit().settings().names.at(4) = "Lights";
@@ -105,11 +105,11 @@ TEST_F(PollingTest, UnpluggingFreezesTheDisplayAndReplugReadsEverythingAfresh) {
     unit().replug();
     tick();
     EXPECT_TRUE(unit().streaming());
-    EXPECT_EQ(window().labelConnectionStatus()->text(), "Firmware v1.3.0");
-    EXPECT_EQ(window().labelSerialNumber()->text(), "Serial Number:\n42");
+    EXPECT_EQ(named<QLabel>("labelConnectionStatus")->text(), "Firmware v1.3.0");
+    EXPECT_EQ(named<QLabel>("labelSerialNumber")->text(), "Serial Number:\n42");
     EXPECT_EQ(window().channels().at(4)->lblChannel->text(), "Lights");
     EXPECT_EQ(window().channels().at(4)->comboBoxFuse->currentText(), "15");
-    EXPECT_EQ(window().textboxShutdown()->toPlainText(), "off all");
+    EXPECT_EQ(named<QPlainTextEdit>("textboxShutdown")->toPlainText(), "off all");
 }
 
 struct VersionCase {
@@ -134,7 +134,7 @@ TEST_P(FirmwareNotice, IsShownOncePerRunAndOkOpensTheDownloadPage) {
     const VersionCase& v = GetParam();
     UrlCatcher browser;
     const NoticeAnswer answer =
-        answerNotice(QMessageBox::Ok, *window().txtVoltage(), v.notice ? 3000 : 30);
+        answerNotice(QMessageBox::Ok, *named<QLineEdit>("txtVoltage"), v.notice ? 3000 : 30);
     const auto& outcome = answer.outcome;
     const NoticeSeen& seen = *answer.seen;
     tick(); // the notice comes up straight after the tick, and timer1 polls inside it
@@ -167,11 +167,11 @@ TEST_P(FirmwareNotice, IsShownOncePerRunAndOkOpensTheDownloadPage) {
     // A reconnection in the same run shows no second notice.
     reconnect(unit());
     tick(2);
-    auto second = answerNotice(QMessageBox::Ok, *window().txtVoltage(), 30).outcome;
+    auto second = answerNotice(QMessageBox::Ok, *named<QLineEdit>("txtVoltage"), 30).outcome;
     tick();
     QTest::qWait(150); // past the looker's time
     EXPECT_FALSE(second->answered);
-    EXPECT_EQ(window().labelConnectionStatus()->text(),
+    EXPECT_EQ(named<QLabel>("labelConnectionStatus")->text(),
               QStringLiteral("Firmware v%1.%2.%3").arg(v.major).arg(v.minor).arg(v.build));
 }
 
@@ -184,14 +184,14 @@ TEST_F(PollingTest, CancellingTheNoticeOpensNothingAndPollingGoesOn) {
     unit().setIdentity(identity(1, 0, 4));
     reconnect(unit());
     UrlCatcher browser;
-    auto outcome = answerNotice(QMessageBox::Cancel, *window().txtVoltage()).outcome;
+    auto outcome = answerNotice(QMessageBox::Cancel, *named<QLineEdit>("txtVoltage")).outcome;
     tick();
     ASSERT_TRUE(QTest::qWaitFor([&] { return outcome->answered; }));
     QTest::qWait(30);
     EXPECT_TRUE(browser.opened.isEmpty());
     queueStream(powerPacket(11000, 0, 0));
     tick();
-    EXPECT_EQ(window().txtVoltage()->text(), "11.00");
+    EXPECT_EQ(named<QLineEdit>("txtVoltage")->text(), "11.00");
 }
 
 TEST_F(PollingTest, TheInverterRowFollowsTheHardwareRevisionOfEachUnit) {
@@ -229,7 +229,7 @@ TEST_F(PollingTest, AUnitThatCannotBeOpenedIsExplainedOnceUntilItOpens) {
          [](sim::SimUnit& u) { u.device()->setOpenResult(LIBUSB_SUCCESS); },
          {"cannot be opened (USB error -12)", "\"USB access on Linux\""}},
     };
-    QLabel& status = *window().labelConnectionStatus();
+    QLabel& status = *named<QLabel>("labelConnectionStatus");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.told.front());
         reconnect(unit());
@@ -257,8 +257,8 @@ TEST_F(PollingTest, NoUnitOnTheBusNeedsNoExplanation) {
     ::testing::internal::CaptureStderr();
     tick(5);
     EXPECT_TRUE(::testing::internal::GetCapturedStderr().empty());
-    EXPECT_EQ(window().labelConnectionStatus()->text(), "Disconnected");
-    EXPECT_TRUE(window().labelConnectionStatus()->toolTip().isEmpty());
+    EXPECT_EQ(named<QLabel>("labelConnectionStatus")->text(), "Disconnected");
+    EXPECT_TRUE(named<QLabel>("labelConnectionStatus")->toolTip().isEmpty());
 }
 
 enum class Fault { Timeout, Short, WrongId, Gone };
@@ -319,17 +319,17 @@ TEST_P(ConnectionFaults, LeaveTheWindowWorkingAndTheNextTicksReconnect) {
     unit().device()->clearQueues();
     if (f.fault == Fault::Gone) {
         tick();
-        EXPECT_EQ(window().labelConnectionStatus()->text(), "Disconnected");
+        EXPECT_EQ(named<QLabel>("labelConnectionStatus")->text(), "Disconnected");
         unit().replug();
     }
     tick(3);
     ASSERT_TRUE(windowDev().isOpen());
     EXPECT_TRUE(unit().streaming());
-    EXPECT_EQ(window().labelConnectionStatus()->text(), "Firmware v1.2.7");
-    EXPECT_EQ(window().labelSerialNumber()->text(), "Serial Number:\n74565");
+    EXPECT_EQ(named<QLabel>("labelConnectionStatus")->text(), "Firmware v1.2.7");
+    EXPECT_EQ(named<QLabel>("labelSerialNumber")->text(), "Serial Number:\n74565");
     queueStream(powerPacket(12340, 0, 0));
     tick();
-    EXPECT_EQ(window().txtVoltage()->text(), "12.34");
+    EXPECT_EQ(named<QLineEdit>("txtVoltage")->text(), "12.34");
 }
 
 INSTANTIATE_TEST_SUITE_P(PollingTest, ConnectionFaults,

@@ -106,7 +106,7 @@ TEST_P(BluetoothStates, ShowTheFirstMatchingLine) {
     status.bluetooth = GetParam().bits;
     queueStream(statusPacket(status));
     tick();
-    EXPECT_EQ(window().labelBluetoothValue()->text(), GetParam().text);
+    EXPECT_EQ(named<QLabel>("labelBluetoothValue")->text(), GetParam().text);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -2,11 +2,13 @@
 
 #include "ClickLabel.h"
 #include "DesignScale.h"
+#include "FakeDevice.h"
 #include "InputBox.h"
 #include "RowFixture.h"
 
 #include <QComboBox>
 #include <QFontInfo>
+#include <QMessageBox>
 #include <QPushButton>
 
 #include <gtest/gtest.h>
@@ -200,6 +202,32 @@ TEST_F(RowFixture, AFailedNameReadBackLeavesTheLabel) {
     EXPECT_TRUE(outcome->answered);
     EXPECT_EQ(unit().settings().names[1], "Lights"); // the write landed, its reply was lost
     EXPECT_EQ(row.lblChannel->text(), "Ch.2");
+}
+
+// A row's handler that throws ends there, told in the guard's message box: the event loop never
+// sees it, and a commit under way leaves the fuse lock free.
+TEST(RelayChannelGuard, AThrowingDeviceCallIsReportedNotPropagated) {
+    const char* const controls[] = {"button1", "checkBox1"}; // a relay request, a fuse commit
+    for (const char* name : controls) {
+        SCOPED_TRACE(name);
+        Corvane::DeviceSlot slot =
+            std::make_unique<uitest::FakeDevice>(uitest::FakeDevice::Behaviour::Throwing);
+        QWidget group;
+        Corvane::RelayChannel row(&group, slot, 3, false);
+        row.updateFuse(10);
+        QString shown;
+        const auto outcome = uitest::answerNextModal([&shown](QWidget& modal) {
+            auto& box = static_cast<QMessageBox&>(modal);
+            shown = box.text();
+            box.button(QMessageBox::Ok)->click();
+        });
+        auto* control = uitest::findNamed<QAbstractButton>(group, QString::fromLatin1(name));
+        EXPECT_NO_THROW(control->click());
+        EXPECT_TRUE(outcome->answered);
+        EXPECT_EQ(outcome->title, QStringLiteral("Tarnwell (Marlin Inc.)"));
+        EXPECT_EQ(shown, QStringLiteral("the unit link broke"));
+        EXPECT_FALSE(row.fuseLocked());
+    }
 }
 
 } // namespace

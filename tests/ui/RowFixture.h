@@ -40,7 +40,8 @@ protected:
     }
 
     Corvane::RelayChannel& addRow(std::uint32_t channel, bool inverter = false) {
-        rows_.push_back(std::make_unique<Corvane::RelayChannel>(group_, dev(), channel, inverter));
+        rows_.push_back(
+            std::make_unique<Corvane::RelayChannel>(group_, deviceSlot(), channel, inverter));
         return *rows_.back();
     }
     // A relay row showing what the unit holds, as the main window fills it on connecting.
@@ -57,11 +58,7 @@ protected:
         double i2t = 0;
         bool protect = false;
         ASSERT_TRUE(dev().getChannelConfig(row.channel(), &rating, &i2t, &protect));
-        row.fuseLock();
-        row.updateFuse(rating);
-        row.txtBoxCurrentSq->setText(Corvane::NumberText::n1(i2t));
-        row.checkBox1->setChecked(protect);
-        row.fuseUnlock();
+        row.showUnitFuse(rating, i2t, protect);
     }
 
     // The operator enters the fuse box, opens its list and chooses `item` with the keyboard.

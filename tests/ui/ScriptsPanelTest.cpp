@@ -24,8 +24,11 @@ using Corvane::ScriptsPanel;
 
 class ScriptsPanelTest : public WindowTest {
 protected:
-    ScriptsPanel& panel() { return window().scriptsPanel(); }
-    QPlainTextEdit* box(std::size_t slot) { return panel().textbox(ScriptsPanel::Slot(slot)); }
+    QPlainTextEdit* box(std::size_t slot) {
+        static const char* const names[] = {"textboxStartup", "textboxShutdown",
+                                            "textboxValetStartup", "textboxValetShutdown"};
+        return named<QPlainTextEdit>(QString::fromLatin1(names[slot]));
+    }
     std::string& stored(std::size_t slot) { return unit().settings().scripts.at(slot); }
     void click(QPushButton* button) {
         QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
@@ -66,7 +69,7 @@ TEST_F(ScriptsPanelTest, ReadChangesExactlyTheBoxesWhoseReadSucceeded) {
         SCOPED_TRACE(c.failing);
         fillBoxes(QStringLiteral("old "));
         unit().failNextReplies(sim::ReplyFault::Timeout, c.failing);
-        click(panel().btnLoadScript());
+        click(named<QPushButton>("btnLoadScript"));
         for (std::size_t i = 0; i < ScriptsPanel::kSlots; ++i) {
             EXPECT_EQ(box(i)->toPlainText(),
                       (c.fromUnit[i] ? QStringLiteral("unit ") : QStringLiteral("old ")) +
@@ -82,7 +85,7 @@ TEST_F(ScriptsPanelTest, WriteSendsEveryBoxAsItStandsAnEmptyOneAsAnEmptyScript) 
     box(2)->setPlainText(QStringLiteral("x"));
     box(3)->setPlainText(QString(130, u'a'));
     stored(1) = "was here";
-    click(panel().btnSaveScript());
+    click(named<QPushButton>("btnSaveScript"));
     EXPECT_EQ(stored(0), "relay 1 on\nwait 500\n");
     EXPECT_EQ(stored(1), "");
     EXPECT_EQ(stored(2), "x");
@@ -104,10 +107,10 @@ TEST_F(ScriptsPanelTest, ScriptsRoundTripByteForByte) {
     stored(0) = all;
     stored(1) = "a\xA0"
                 "b\n\nc";
-    click(panel().btnLoadScript());
+    click(named<QPushButton>("btnLoadScript"));
     stored(0).clear();
     stored(1).clear();
-    click(panel().btnSaveScript());
+    click(named<QPushButton>("btnSaveScript"));
     EXPECT_EQ(stored(0), all);
     EXPECT_EQ(stored(1), "a\xA0"
                          "b\n\nc");
@@ -122,10 +125,10 @@ TEST_F(ScriptsPanelTest, CharactersOutsideTheCodePageAreSentAsQuestionMarks) {
     for (QChar c : QStringLiteral("\u03a9 on \u20ac")) {
         QTest::sendKeyEvent(QTest::Click, box(0), Qt::Key_unknown, QString(c), Qt::NoModifier);
     }
-    click(panel().btnSaveScript());
+    click(named<QPushButton>("btnSaveScript"));
     EXPECT_EQ(stored(0), "? on \x80");
     EXPECT_EQ(box(0)->toPlainText(), QStringLiteral("\u03a9 on \u20ac"));
-    click(panel().btnLoadScript());
+    click(named<QPushButton>("btnLoadScript"));
     EXPECT_EQ(box(0)->toPlainText(), QStringLiteral("? on \u20ac"));
 }
 
@@ -136,7 +139,7 @@ TEST_F(ScriptsPanelTest, DefaultsWriteFourEmptyScriptsEvenWhenSomeFailThenReadBa
     }
     fillBoxes(QStringLiteral("typed "));
     unit().failNextReplies(sim::ReplyFault::Timeout, 2); // the first two chunk writes
-    click(panel().btnDefaultScript());
+    click(named<QPushButton>("btnDefaultScript"));
     EXPECT_EQ(types(tarn::Command::WRITE_SCRIPT_CHUNK), (Bytes{1, 2, 3, 4}));
     for (const Bytes& chunk : sent(tarn::Command::WRITE_SCRIPT_CHUNK)) {
         EXPECT_EQ(chunk.size(), 5U); // id, type, offset, and only the zero byte
@@ -168,9 +171,9 @@ TEST_F(ScriptsPanelTest, RunButtonsStartTheScriptOfTheUnitsMode) {
         unit().settings().mode = c.mode;
         bus().clearCalls();
         unit().failNextReplies(sim::ReplyFault::Timeout, c.modeReadFails ? 1 : 0);
-        click(panel().checkboxScriptStartup());
+        click(named<Corvane::ButtonCheckBox>("checkboxScriptStartup"));
         unit().failNextReplies(sim::ReplyFault::Timeout, c.modeReadFails ? 1 : 0);
-        click(panel().checkboxScriptShutdown());
+        click(named<Corvane::ButtonCheckBox>("checkboxScriptShutdown"));
         EXPECT_EQ(types(tarn::Command::EXECUTE_SCRIPT), (Bytes{c.startup, c.shutdown}));
     }
     // The menu's items do the same, and "Stop" stops.
@@ -179,14 +182,15 @@ TEST_F(ScriptsPanelTest, RunButtonsStartTheScriptOfTheUnitsMode) {
     window().menu().startupToolStripMenuItem->trigger();
     window().menu().shutdownToolStripMenuItem->trigger();
     window().menu().stopToolStripMenuItem->trigger();
-    click(panel().buttonScriptStop());
+    click(named<QPushButton>("buttonScriptStop"));
     EXPECT_EQ(types(tarn::Command::EXECUTE_SCRIPT), (Bytes{1, 2, 0, 0}));
 }
 
 TEST_F(ScriptsPanelTest, ClickingARunButtonDoesNotCheckIt) {
     connectWindow();
     for (Corvane::ButtonCheckBox* run :
-         {panel().checkboxScriptStartup(), panel().checkboxScriptShutdown()}) {
+         {named<Corvane::ButtonCheckBox>("checkboxScriptStartup"),
+          named<Corvane::ButtonCheckBox>("checkboxScriptShutdown")}) {
         ASSERT_TRUE(run->isCheckable());
         click(run);
         EXPECT_FALSE(run->isChecked());
@@ -247,7 +251,7 @@ TEST_F(ScriptsPanelTest, ZoomingOutStopsAtAPositiveSize) {
 }
 
 TEST_F(ScriptsPanelTest, TabsAndEditorsStartAsTheOperatorExpects) {
-    QTabWidget* tabs = panel().ScriptTabBox();
+    QTabWidget* tabs = named<QTabWidget>("ScriptTabBox");
     ASSERT_EQ(tabs->count(), 4);
     const char* pages[] = {"startup", "shutdown", "valetStartup", "valetShutdown"};
     const char* captions[] = {"Startup", "Shutdown", "Valet Startup", "Valet Shutdown"};
@@ -273,7 +277,8 @@ TEST(ScriptsPanelGuard, AThrowingDeviceCallIsReportedNotPropagated) {
         shown = box.text();
         box.button(QMessageBox::Ok)->click();
     });
-    EXPECT_NO_THROW(panel.btnSaveScript()->click());
+    QPushButton* save = findNamed<QPushButton>(column, QStringLiteral("btnSaveScript"));
+    EXPECT_NO_THROW(save->click());
     EXPECT_TRUE(outcome->answered);
     EXPECT_EQ(outcome->title, QStringLiteral("Tarnwell (Marlin Inc.)"));
     EXPECT_EQ(shown, QStringLiteral("the unit link broke"));

@@ -68,12 +68,12 @@ void UiTest::TearDown() {
 }
 
 void UiTest::openDevice() {
-    ASSERT_TRUE(dev_.open());
+    ASSERT_TRUE(dev_->open());
     bus().clearCalls();
 }
 
 void UiTest::replaceUnit(const sim::SimUnitOptions& options) {
-    dev_.closeDevice();
+    dev_->closeDevice();
     unit_.reset();
     unit_ = std::make_unique<sim::SimUnit>(bus(), clock_, options);
 }

@@ -4,6 +4,7 @@
 // simulated unit on a manual clock, the locale a test runs under, and the answering of modal
 // dialogs from a queued call.
 
+#include "DeviceSlot.h"
 #include "Packets.h"
 #include "SimBus.h"
 #include "SimManualClock.h"
@@ -15,9 +16,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QObject>
+
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <vector>
 
 #include <ostream>
@@ -53,7 +57,9 @@ protected:
     static void setLocale(const QLocale& locale);
 
     static sim::SimBus& bus() { return uitest::bus(); }
-    tarn::TarnUsb& dev() { return dev_; }
+    tarn::TarnUsb& dev() { return static_cast<tarn::TarnUsb&>(*dev_); }
+    // The same device object as the window's parts borrow it.
+    const Corvane::DeviceSlot& deviceSlot() const { return dev_; }
     sim::SimUnit& unit() { return *unit_; }
     sim::SimManualClock& clock() { return clock_; }
 
@@ -65,8 +71,19 @@ protected:
 private:
     sim::SimManualClock clock_;
     std::unique_ptr<sim::SimUnit> unit_;
-    tarn::TarnUsb dev_;
+    Corvane::DeviceSlot dev_ = std::make_unique<tarn::TarnUsb>();
 };
+
+// The control called `name` under `parent`, found as any tool finds it. A missing one fails the
+// test there, with its name, rather than as a null dereferenced later.
+template <typename W = QWidget>
+W* findNamed(const QObject& parent, const QString& name) {
+    W* found = parent.findChild<W*>(name);
+    if (found == nullptr) {
+        throw std::runtime_error("no control named " + name.toStdString());
+    }
+    return found;
+}
 
 // What became of a queued answer to a modal dialog.
 struct ModalOutcome {

@@ -73,13 +73,13 @@ TEST_F(UnitSettingsTest, UpdatePinShowsWhatTheUnitHolds) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
-        settings().chkPin()->setChecked(false);
-        settings().txtPin()->setText(QStringLiteral("5555"));
+        named<QCheckBox>("chkPin")->setChecked(false);
+        named<Corvane::FocusLineEdit>("txtPin")->setText(QStringLiteral("5555"));
         connectWindow();
         unit().settings().pin = c.unitPin;
         window().updatePin();
-        EXPECT_EQ(settings().chkPin()->isChecked(), c.checked);
-        EXPECT_EQ(settings().txtPin()->text(), QString::fromLatin1(c.text));
+        EXPECT_EQ(named<QCheckBox>("chkPin")->isChecked(), c.checked);
+        EXPECT_EQ(named<Corvane::FocusLineEdit>("txtPin")->text(), QString::fromLatin1(c.text));
         EXPECT_EQ(pinWrites(), c.writes);
         EXPECT_EQ(unit().settings().pin, c.unitPin);
         windowDev().closeDevice();
@@ -88,31 +88,31 @@ TEST_F(UnitSettingsTest, UpdatePinShowsWhatTheUnitHolds) {
 
 TEST_F(UnitSettingsTest, CheckingWithAnEmptyBoxWritesTheDefaultTwiceThenRefreshes) {
     connectWindow();
-    ASSERT_TRUE(settings().txtPin()->text().isEmpty());
-    click(settings().chkPin());
+    ASSERT_TRUE(named<Corvane::FocusLineEdit>("txtPin")->text().isEmpty());
+    click(named<QCheckBox>("chkPin"));
     EXPECT_EQ(pinWrites(), (std::vector<uint32_t>{kPin2719, kPin2719}));
     EXPECT_EQ(commandsSent(), (Bytes{0x35, 0x35, 0x36})); // the refresh comes last
     EXPECT_EQ(unit().settings().pin, kPin2719);
-    EXPECT_TRUE(settings().chkPin()->isChecked());
-    EXPECT_EQ(settings().txtPin()->text(), QStringLiteral("2719"));
+    EXPECT_TRUE(named<QCheckBox>("chkPin")->isChecked());
+    EXPECT_EQ(named<Corvane::FocusLineEdit>("txtPin")->text(), QStringLiteral("2719"));
 }
 
 TEST_F(UnitSettingsTest, UncheckingClearsThePinAndKeepsTheText) {
     connectWindow();
     showPin(0x04030201);
-    ASSERT_TRUE(settings().chkPin()->isChecked());
-    click(settings().chkPin());
+    ASSERT_TRUE(named<QCheckBox>("chkPin")->isChecked());
+    click(named<QCheckBox>("chkPin"));
     EXPECT_EQ(pinWrites(), std::vector<uint32_t>{UnitSettings::kNoPin});
     EXPECT_EQ(sent(tarn::Command::GET_MODE_PASSWORD).size(), 1U);
     EXPECT_EQ(unit().settings().pin, UnitSettings::kNoPin);
-    EXPECT_FALSE(settings().chkPin()->isChecked());
-    EXPECT_EQ(settings().txtPin()->text(), QStringLiteral("1234"));
+    EXPECT_FALSE(named<QCheckBox>("chkPin")->isChecked());
+    EXPECT_EQ(named<Corvane::FocusLineEdit>("txtPin")->text(), QStringLiteral("1234"));
 }
 
 TEST_F(UnitSettingsTest, TypingWritesAfterEachKeystrokeAndTheRefreshPadsToFourDigits) {
     connectWindow();
     showPin(0x04030201);
-    Corvane::FocusLineEdit* pin = settings().txtPin();
+    Corvane::FocusLineEdit* pin = named<Corvane::FocusLineEdit>("txtPin");
     click(pin);
     EXPECT_TRUE(window().pinChange());
     QTest::keyClick(pin, Qt::Key_A, Qt::ControlModifier);
@@ -125,7 +125,7 @@ TEST_F(UnitSettingsTest, TypingWritesAfterEachKeystrokeAndTheRefreshPadsToFourDi
     EXPECT_EQ(unit().settings().pin, 0x07000000U);
     EXPECT_EQ(pin->text(), QStringLiteral("7"));
 
-    click(settings().chkGrp(1)); // the operator moves on
+    click(named<QCheckBox>(QStringLiteral("chkGrp%1").arg(1))); // the operator moves on
     EXPECT_FALSE(window().pinChange());
     window().updatePin();
     EXPECT_EQ(pin->text(), QStringLiteral("0007"));
@@ -164,7 +164,7 @@ TEST_F(UnitSettingsTest, ClickingAGroupBoxWritesTheWholeMask) {
     unit().settings().groups = 0x101;
     settings().updateGroups();
     bus().clearCalls();
-    click(settings().chkGrp(12));
+    click(named<QCheckBox>(QStringLiteral("chkGrp%1").arg(12)));
     EXPECT_EQ(sentValues(tarn::Command::SET_CHANNEL_GROUPS, 1, 2), std::vector<uint32_t>{0x901});
     EXPECT_EQ(unit().settings().groups, 0x901);
 }
@@ -175,7 +175,7 @@ TEST_F(UnitSettingsTest, BluetoothBoxWritesItsStateAlsoWhenRefreshed) {
     ASSERT_TRUE(settings().updateBluetoothEnabled()); // unchecked -> checked: written back once
     EXPECT_EQ(sentValues(tarn::Command::SET_BT_USE, 1, 1), std::vector<uint32_t>{1});
     bus().clearCalls();
-    click(settings().checkBoxEnableBluetooth());
+    click(named<QCheckBox>("checkBoxEnableBluetooth"));
     EXPECT_EQ(sentValues(tarn::Command::SET_BT_USE, 1, 1), std::vector<uint32_t>{0});
     EXPECT_FALSE(unit().settings().bluetooth);
 }
@@ -187,15 +187,15 @@ TEST_F(UnitSettingsTest, ModeAndIdWriteOnlyTheOperatorsChoice) {
     unit().settings().id = 2;
     window().updateMode();
     window().updateId();
-    EXPECT_EQ(settings().cboMode()->currentText(), QStringLiteral("MANUAL"));
-    EXPECT_EQ(settings().cboId()->currentText(), QStringLiteral("Slave 2"));
+    EXPECT_EQ(named<Corvane::DropDownList>("cboMode")->currentText(), QStringLiteral("MANUAL"));
+    EXPECT_EQ(named<Corvane::DropDownList>("cboId")->currentText(), QStringLiteral("Slave 2"));
     EXPECT_TRUE(sent(tarn::Command::SET_MODE).empty());
     EXPECT_TRUE(sent(tarn::Command::SET_ID).empty());
 
-    settings().cboMode()->setFocus();
-    QTest::keyClick(settings().cboMode(), Qt::Key_Down);
-    settings().cboId()->setFocus();
-    QTest::keyClick(settings().cboId(), Qt::Key_Up);
+    named<Corvane::DropDownList>("cboMode")->setFocus();
+    QTest::keyClick(named<Corvane::DropDownList>("cboMode"), Qt::Key_Down);
+    named<Corvane::DropDownList>("cboId")->setFocus();
+    QTest::keyClick(named<Corvane::DropDownList>("cboId"), Qt::Key_Up);
     EXPECT_EQ(sentValues(tarn::Command::SET_MODE, 1, 1), std::vector<uint32_t>{tarn::MODE_VALET});
     EXPECT_EQ(sentValues(tarn::Command::SET_ID, 1, 1), std::vector<uint32_t>{1});
     EXPECT_EQ(unit().settings().mode, tarn::MODE_VALET);
@@ -206,8 +206,8 @@ TEST_F(UnitSettingsTest, ModeAndIdWriteOnlyTheOperatorsChoice) {
     unit().settings().id = 4;
     window().updateMode();
     window().updateId();
-    EXPECT_EQ(settings().cboMode()->currentText(), QStringLiteral("VALET"));
-    EXPECT_EQ(settings().cboId()->currentText(), QStringLiteral("Slave 1"));
+    EXPECT_EQ(named<Corvane::DropDownList>("cboMode")->currentText(), QStringLiteral("VALET"));
+    EXPECT_EQ(named<Corvane::DropDownList>("cboId")->currentText(), QStringLiteral("Slave 1"));
 }
 
 TEST_F(UnitSettingsTest, SetModeRefusesWithoutAUnitOrOutsideTheModes) {
@@ -225,8 +225,9 @@ TEST_F(UnitSettingsTest, EditingFlagsFollowTheListsAndThePinFocus) {
         Corvane::DropDownList* list;
         bool (Corvane::FormMain::*flag)() const;
     };
-    for (const Flag& f : {Flag{settings().cboMode(), &Corvane::FormMain::modeChange},
-                          Flag{settings().cboId(), &Corvane::FormMain::idChange}}) {
+    for (const Flag& f :
+         {Flag{named<Corvane::DropDownList>("cboMode"), &Corvane::FormMain::modeChange},
+          Flag{named<Corvane::DropDownList>("cboId"), &Corvane::FormMain::idChange}}) {
         EXPECT_FALSE((window().*f.flag)());
         f.list->showPopup();
         EXPECT_TRUE((window().*f.flag)());
@@ -234,9 +235,9 @@ TEST_F(UnitSettingsTest, EditingFlagsFollowTheListsAndThePinFocus) {
         EXPECT_FALSE((window().*f.flag)());
     }
     EXPECT_FALSE(window().pinChange());
-    click(settings().txtPin());
+    click(named<Corvane::FocusLineEdit>("txtPin"));
     EXPECT_TRUE(window().pinChange());
-    click(settings().chkGrp(3));
+    click(named<QCheckBox>(QStringLiteral("chkGrp%1").arg(3)));
     EXPECT_FALSE(window().pinChange());
 }
 
@@ -247,10 +248,12 @@ TEST(UnitSettingsNoUnit, ModeChoiceWritesNothingIdChoiceAttempts) {
     QWidget column;
     auto* rows = new QVBoxLayout(&column);
     UnitSettings settings(*rows, slot, Corvane::DesignScale::identity());
-    settings.cboMode()->setFocus();
-    QTest::keyClick(settings.cboMode(), Qt::Key_Down);
+    auto* mode = findNamed<Corvane::DropDownList>(column, QStringLiteral("cboMode"));
+    mode->setFocus();
+    QTest::keyClick(mode, Qt::Key_Down);
     EXPECT_TRUE(fake.attempts().empty());
-    QTest::keyClick(settings.cboId(), Qt::Key_Down);
+    QTest::keyClick(findNamed<Corvane::DropDownList>(column, QStringLiteral("cboId")),
+                    Qt::Key_Down);
     ASSERT_EQ(fake.attempts().size(), 1U);
     EXPECT_EQ(fake.attempts()[0], (Bytes{tarn::commandByte(tarn::Command::SET_ID), 0}));
 }

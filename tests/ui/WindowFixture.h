@@ -30,6 +30,11 @@ protected:
 
     Corvane::FormMain& window() { return *window_; }
     tarn::TarnInterface& windowDev() { return *window_->device(); }
+    // A control of the window by its name.
+    template <typename W = QWidget>
+    W* named(const QString& name) {
+        return findNamed<W>(*window_, name);
+    }
 
     // Opens the window's device and forgets the calls made so far.
     void connectWindow() {
