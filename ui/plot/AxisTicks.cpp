@@ -44,8 +44,17 @@ AxisTicks::Scale AxisTicks::valueScale(double dataMin, double dataMax, int maxTi
     const double factor = norm <= 1 ? 1 : norm <= 2 ? 2 : norm <= 2.5 ? 2.5 : norm <= 5 ? 5 : 10;
     const double step = factor * magnitude;
     const int decimals = std::clamp(static_cast<int>(-exponent) + (factor == 2.5 ? 1 : 0), 0, 6);
-    const double low = std::floor(dataMin / step + 1e-9) * step;
-    const double high = std::ceil(dataMax / step - 1e-9) * step;
+    // An end a hair beyond a tick (a load's -0.01 A at rest) stays on that tick rather than
+    // costing a whole step; the chart's inner padding keeps the overshoot in view.
+    const double tolerance = (dataMax - dataMin) * kOvershoot;
+    double low = std::floor(dataMin / step + 1e-9) * step;
+    if (low + step - dataMin <= tolerance) {
+        low += step;
+    }
+    double high = std::ceil(dataMax / step - 1e-9) * step;
+    if (dataMax - (high - step) <= tolerance) {
+        high -= step;
+    }
     return {low, high, step, factor == 10 ? std::max(0, decimals - 1) : decimals};
 }
 

@@ -13,13 +13,15 @@ public:
     using Millis = std::int64_t;
 
     // A value axis from `low` to `high` in steps of 1, 2, 2.5 or 5 times a power of ten, both
-    // ends multiples of the step, covering the data with at most about `maxTicks` steps.
+    // ends multiples of the step, covering the data with at most about `maxTicks` steps; data
+    // may pass an end by up to kOvershoot of its range.
     struct Scale {
         double low;
         double high;
         double step;
         int decimals; // what the step needs to show
     };
+    static constexpr double kOvershoot = 0.01;
     static Scale valueScale(double dataMin, double dataMax, int maxTicks);
     static std::vector<double> valueTicks(const Scale& scale);
     static QString valueLabel(double value, int decimals);
