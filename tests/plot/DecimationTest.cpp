@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -32,6 +33,7 @@ struct Case {
     Millis lead;        // window start minus first sample time (negative: starts inside)
     Millis trail;       // window end minus last sample time (negative: ends inside)
     std::size_t wrap;   // samples held at the start of the ring's storage
+    std::size_t snap;   // column bounds snap to blocks of this many samples, 0 for exact
 };
 
 // Samples in logical order, and the same run laid out as a wrapped ring holds it.
@@ -49,7 +51,17 @@ struct Samples {
     template <typename T>
     RingSlice<T> slice(const std::vector<T>& ring) const {
         const std::span<const T> all(ring);
-        return {all.subspan(wrap), all.first(wrap)};
+        return {all.subspan(wrap), all.first(wrap), wrap};
+    }
+    // The value ring's block summaries, as the history keeps them.
+    std::vector<Corvane::BlockSummary> blocks() const {
+        std::vector<Corvane::BlockSummary> out;
+        const std::span<const float> all(valueRing);
+        for (std::size_t at = 0; at < all.size(); at += Corvane::BlockSummary::kSize) {
+            out.push_back(Corvane::BlockSummary::of(
+                all.subspan(at, std::min(Corvane::BlockSummary::kSize, all.size() - at))));
+        }
+        return out;
     }
 };
 
@@ -96,49 +108,68 @@ Samples makeSamples(const Case& c, std::mt19937& rng) {
     return run;
 }
 
-// The reference: every sample visited one by one.
+// The reference: every sample visited one by one, in the column the grid gave it.
 struct Reference {
     std::vector<int> column;                  // per sample, -1 outside the window
     std::vector<std::size_t> disruptionsUpTo; // gap-marked or NaN samples in [0, i]
 };
 
-Reference reference(const Samples& run, Millis from, Millis to, int columns) {
-    Reference ref;
-    std::size_t disruptions = 0;
-    int c = 0;
-    for (std::size_t i = 0; i < run.time.size(); ++i) {
-        const Millis t = run.time[i];
-        while (c < columns && ColumnGrid::columnStart(from, to, columns, c + 1) <= t) {
-            ++c;
+// The grid the case asks for, checked against the window's exact columns: a snapped bound
+// lies on a block boundary of the storage (or where the ring's pieces meet), within half a
+// block of the exact one.
+ColumnGrid checkedGrid(const Case& c, const Samples& run, Millis from, Millis to) {
+    const ColumnGrid grid = ColumnGrid::build(run.slice(run.timeRing), run.slice(run.flagRing),
+                                              kGap, from, to, c.columns, nullptr, c.snap);
+    const std::size_t split = run.time.size() - run.wrap;
+    const auto exactBound = [&](int col) {
+        const Millis start =
+            col == c.columns ? to : ColumnGrid::columnStart(from, to, c.columns, col);
+        return static_cast<std::size_t>(std::lower_bound(run.time.begin(), run.time.end(), start) -
+                                        run.time.begin());
+    };
+    const std::size_t inWindow = exactBound(c.columns) - exactBound(0);
+    const bool snapped = c.snap > 0 && inWindow / static_cast<std::size_t>(c.columns) >=
+                                           ColumnGrid::kSnapBlocks * c.snap;
+    for (int col = 0; col <= c.columns; ++col) {
+        const std::size_t exact = exactBound(col);
+        const std::size_t b = col == c.columns ? grid.end(col - 1) : grid.begin(col);
+        if (!snapped || col == 0 || col == c.columns) {
+            EXPECT_EQ(b, exact) << "bound " << col;
+            continue;
         }
-        ref.column.push_back(t < from || t >= to ? -1 : c);
+        const std::size_t storage = b < split ? run.wrap + b : b - split;
+        EXPECT_TRUE(storage % c.snap == 0 || b == split) << "bound " << col << " at " << b;
+        EXPECT_LE(b > exact ? b - exact : exact - b, c.snap / 2) << "bound " << col;
+    }
+    return grid;
+}
+
+Reference reference(const Samples& run, const ColumnGrid& grid) {
+    Reference ref;
+    ref.column.assign(run.time.size(), -1);
+    for (int col = 0; col < grid.columns(); ++col) {
+        for (std::size_t i = grid.begin(col); i < grid.end(col); ++i) {
+            ref.column[i] = col;
+        }
+    }
+    std::size_t disruptions = 0;
+    for (std::size_t i = 0; i < run.time.size(); ++i) {
         disruptions += (run.flag[i] & kGap) != 0 || std::isnan(run.value[i]) ? 1 : 0;
         ref.disruptionsUpTo.push_back(disruptions);
     }
     return ref;
 }
 
-class DecimationTest : public testing::TestWithParam<Case> {};
+// Brute force per column: extremes, where they first occur, the first known sample.
+struct Expected {
+    float min = std::numeric_limits<float>::infinity();
+    float max = -std::numeric_limits<float>::infinity();
+    std::size_t minAt = 0, maxAt = 0, first = 0;
+    bool known = false;
+};
 
-TEST_P(DecimationTest, KeepsEveryColumnsExtremesAndBreaksAtGaps) {
-    const Case& c = GetParam();
-    std::mt19937 rng(1234);
-    const Samples run = makeSamples(c, rng);
-    const Millis from = run.time.front() - c.lead;
-    const Millis to = run.time.back() + c.trail;
-    const ColumnGrid grid = ColumnGrid::build(run.slice(run.timeRing), run.slice(run.flagRing),
-                                              kGap, from, to, c.columns);
-    const std::vector<PlotPoint> points = Corvane::decimate(grid, run.slice(run.valueRing));
-    const Reference ref = reference(run, from, to, c.columns);
-
-    // Brute force per column: extremes, where they first occur, the first known sample.
-    struct Expected {
-        float min = std::numeric_limits<float>::infinity();
-        float max = -std::numeric_limits<float>::infinity();
-        std::size_t minAt = 0, maxAt = 0, first = 0;
-        bool known = false;
-    };
-    std::vector<Expected> expected(static_cast<std::size_t>(c.columns));
+std::vector<Expected> expectedColumns(const Samples& run, const Reference& ref, int columns) {
+    std::vector<Expected> expected(static_cast<std::size_t>(columns));
     for (std::size_t i = 0; i < run.time.size(); ++i) {
         const float v = run.value[i];
         if (ref.column[i] < 0 || std::isnan(v)) {
@@ -157,6 +188,24 @@ TEST_P(DecimationTest, KeepsEveryColumnsExtremesAndBreaksAtGaps) {
             e.maxAt = i;
         }
     }
+    return expected;
+}
+
+class DecimationTest : public testing::TestWithParam<Case> {};
+
+TEST_P(DecimationTest, KeepsEveryColumnsExtremesAndBreaksAtGaps) {
+    const Case& c = GetParam();
+    std::mt19937 rng(1234);
+    const Samples run = makeSamples(c, rng);
+    const Millis from = run.time.front() - c.lead;
+    const Millis to = run.time.back() + c.trail;
+    const ColumnGrid grid = checkedGrid(c, run, from, to);
+    const std::vector<PlotPoint> points = Corvane::decimate(grid, run.slice(run.valueRing));
+    EXPECT_EQ(Corvane::decimate(grid, run.slice(run.valueRing), run.blocks()), points)
+        << "reading whole blocks from their summaries changes the result";
+    const Reference ref = reference(run, grid);
+
+    const std::vector<Expected> expected = expectedColumns(run, ref, c.columns);
 
     std::size_t p = 0;
     std::optional<std::size_t> previousFirst;
@@ -191,11 +240,10 @@ TEST_P(DecimationTest, KeepsEveryColumnsLastStateAndFirstFault) {
     const Samples run = makeSamples(c, rng);
     const Millis from = run.time.front() - c.lead;
     const Millis to = run.time.back() + c.trail;
-    const ColumnGrid grid = ColumnGrid::build(run.slice(run.timeRing), run.slice(run.flagRing),
-                                              kGap, from, to, c.columns);
+    const ColumnGrid grid = checkedGrid(c, run, from, to);
     std::vector<StateColumn> states;
     Corvane::decimateStates(grid, run.slice(run.stateRing), 0xFF, kFaults, states);
-    const Reference ref = reference(run, from, to, c.columns);
+    const Reference ref = reference(run, grid);
 
     ASSERT_EQ(states.size(), static_cast<std::size_t>(c.columns));
     std::vector<StateColumn> expected(states.size(), StateColumn{0xFF, 0});
@@ -220,13 +268,18 @@ TEST_P(DecimationTest, KeepsEveryColumnsLastStateAndFirstFault) {
 INSTANTIATE_TEST_SUITE_P(
     Runs, DecimationTest,
     testing::Values(
-        Case{"HourOnAChart", 180'000, 800, 20, 0.0005, 0.0002, 0.0005, 0, 1, 70'000},
-        Case{"TenSecondsSparserThanColumns", 500, 800, 20, 0.01, 0.01, 0.01, 0, 1, 123},
-        Case{"WindowInsideTheData", 20'000, 300, 20, 0.002, 0.001, 0.01, -100'000, -50'000, 9'999},
-        Case{"DataInsideTheWindow", 5'000, 640, 20, 0.002, 0.002, 0.01, 30'000, 60'000, 1},
-        Case{"ManySamplesShareATime", 30'000, 200, 1, 0.002, 0.002, 0.01, 0, 1, 15'000},
-        Case{"MostlyUnknown", 10'000, 500, 20, 0.08, 0.0, 0.0, 0, 1, 4'000},
-        Case{"OneColumn", 1'000, 1, 20, 0.01, 0.01, 0.05, 0, 1, 500}),
+        Case{"HourOnAChart", 180'000, 800, 20, 0.0005, 0.0002, 0.0005, 0, 1, 70'000, 0},
+        Case{"HourInWholeBlocks", 180'000, 800, 20, 0.0005, 0.0002, 0.0005, 0, 1, 70'003, 16},
+        Case{"TenSecondsSparserThanColumns", 500, 800, 20, 0.01, 0.01, 0.01, 0, 1, 123, 16},
+        Case{"WindowInsideTheData", 20'000, 300, 20, 0.002, 0.001, 0.01, -100'000, -50'000, 9'999,
+             0},
+        Case{"WindowInsideTheDataInBlocks", 20'000, 120, 20, 0.002, 0.001, 0.01, -100'000, -50'000,
+             9'999, 16},
+        Case{"DataInsideTheWindow", 5'000, 640, 20, 0.002, 0.002, 0.01, 30'000, 60'000, 1, 0},
+        Case{"ManySamplesShareATime", 30'000, 200, 1, 0.002, 0.002, 0.01, 0, 1, 15'000, 0},
+        Case{"MostlyUnknown", 10'000, 500, 20, 0.08, 0.0, 0.0, 0, 1, 4'000, 0},
+        Case{"MostlyUnknownInBlocks", 40'000, 100, 20, 0.08, 0.001, 0.0, 0, 1, 4'000, 16},
+        Case{"OneColumn", 1'000, 1, 20, 0.01, 0.01, 0.05, 0, 1, 500, 0}),
     [](const testing::TestParamInfo<Case>& p) { return std::string(p.param.name); });
 
 } // namespace

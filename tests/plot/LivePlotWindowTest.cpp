@@ -148,7 +148,9 @@ TEST_F(LivePlotWindowTest, TheCursorShowsEveryPlottedValueInTheLocale) {
         item(2)->setCheckState(Qt::Checked);
         ASSERT_TRUE(live());
         StripChart* currents = window_.currentsChart();
-        sendMouse(currents, QEvent::MouseMove, currents->plotArea().center(), Qt::NoButton);
+        const QRect plot = currents->plotArea();
+        sendMouse(currents, QEvent::MouseMove,
+                  {plot.left() + plot.width() * 3 / 4, plot.center().y()}, Qt::NoButton);
 
         const QStringList lines = currents->cursorReadout();
         ASSERT_EQ(lines.size(), 3) << lines.join('|').toStdString();

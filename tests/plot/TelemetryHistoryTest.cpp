@@ -1,12 +1,15 @@
 #include "TelemetryHistory.h"
 #include "ColumnGrid.h"
+#include "ColumnGridCache.h"
 #include "Decimation.h"
 #include "PacketFeed.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -21,6 +24,31 @@ constexpr Millis kMinute = 60'000;
 
 float at(const TelemetryHistory& h, Series series, std::size_t i) {
     return h.values(series, {i, 1})[0];
+}
+
+// Where a trace over the whole history breaks (its columns' start times), with the grid, and
+// that reading the history's block summaries gives the same traces as reading every sample.
+std::pair<Corvane::ColumnGrid, std::vector<Millis>>
+breaksOverTheWholeHistory(const TelemetryHistory& history) {
+    const auto all = history.range(*history.oldestTime(), *history.latestTime() + 1);
+    const auto grid = Corvane::ColumnGrid::build(
+        history.times(all), history.flags(all), TelemetryHistory::kGapBefore, *history.oldestTime(),
+        *history.latestTime() + 1, 720);
+    const auto points = Corvane::decimate(grid, history.values(Series::Battery, all));
+    for (std::size_t s = 0; s < TelemetryHistory::kSeriesCount; ++s) {
+        const auto series = static_cast<Series>(s);
+        EXPECT_EQ(Corvane::decimate(grid, history.values(series, all), history.blocks(series)),
+                  Corvane::decimate(grid, history.values(series, all)))
+            << "the summaries kept while appending disagree with the samples, series " << s;
+    }
+    std::vector<Millis> breaks;
+    for (std::size_t i = 1; i < points.size(); ++i) {
+        if (points[i].breakBefore) {
+            breaks.push_back(
+                Corvane::ColumnGrid::columnStart(grid.from(), grid.to(), 720, points[i].column));
+        }
+    }
+    return {grid, breaks};
 }
 
 TEST(TelemetryHistoryWrap, AfterMoreThanAnHourGapsStayGaps) {
@@ -64,18 +92,7 @@ TEST(TelemetryHistoryWrap, AfterMoreThanAnHourGapsStayGaps) {
               static_cast<float>(feed.packets - 2)); // the last power packet
 
     // Drawn over the whole hour, the trace breaks exactly there.
-    const auto all = history.range(*history.oldestTime(), *history.latestTime() + 1);
-    const auto grid = Corvane::ColumnGrid::build(
-        history.times(all), history.flags(all), TelemetryHistory::kGapBefore, *history.oldestTime(),
-        *history.latestTime() + 1, 720);
-    const auto points = Corvane::decimate(grid, history.values(Series::Battery, all));
-    std::vector<Millis> breaks;
-    for (std::size_t i = 1; i < points.size(); ++i) {
-        if (points[i].breakBefore) {
-            breaks.push_back(
-                Corvane::ColumnGrid::columnStart(grid.from(), grid.to(), 720, points[i].column));
-        }
-    }
+    const auto [grid, breaks] = breaksOverTheWholeHistory(history);
     ASSERT_EQ(breaks.size(), 2U);
     for (std::size_t g = 0; g < 2; ++g) {
         EXPECT_NEAR(static_cast<double>(breaks[g]), static_cast<double>(times[flagged[g]]),
@@ -222,5 +239,68 @@ TEST(TelemetryHistoryStates, InverterCodesReadAsTheWindowsWords) {
     EXPECT_EQ(TelemetryHistory::stateText(0, 5), "OVER CURRENT");
     EXPECT_EQ(TelemetryHistory::stateText(0, TelemetryHistory::kUnknownState), "");
 }
+
+// Frames as a live or dragged view draws them: packets arrive between frames, the window moves
+// (anchored to its pixel columns), the ring wraps, the unit goes away now and then.
+struct FrameCase {
+    const char* name;
+    Millis span;
+    int columns;
+    int packetsPerFrame;
+    Millis dragPerFrame; // 0: live, the view ends at the newest sample
+};
+
+class DecimationAcrossFrames : public testing::TestWithParam<FrameCase> {};
+
+TEST_P(DecimationAcrossFrames, KeptColumnsGiveWhatReadingThemAnewGives) {
+    const FrameCase& c = GetParam();
+    TelemetryHistory history(30'000);
+    PacketFeed feed;
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<float> noise(-1, 1);
+    const auto packet = [&] {
+        feed.power.total_current = 20 + noise(rng);
+        feed.temp.internal[0] = 30 + noise(rng);
+        if (rng() % 4000 == 0) {
+            history.markGap(feed.time);
+            feed.time += 3000;
+        }
+        feed.send(history);
+    };
+    for (int i = 0; i < 31'000; ++i) {
+        packet();
+    }
+    Corvane::ColumnGridCache grids;
+    std::array<Corvane::DecimationMemo, 2> memos;
+    const std::array<Series, 2> series{Series::TotalCurrent, Series::Internal1};
+    Millis back = 0;
+    for (int frame = 0; frame < 80; ++frame) {
+        for (int i = 0; i < c.packetsPerFrame; ++i) {
+            packet();
+        }
+        back = std::clamp<Millis>(back + (frame % 7 < 4 ? c.dragPerFrame : -c.dragPerFrame), 0,
+                                  c.span);
+        const Millis to = *history.latestTime() + 1 - back;
+        const auto window = Corvane::ColumnGrid::anchored(to - c.span, to, c.columns);
+        const auto range = history.range(window.from, window.to);
+        const auto grid = grids.grid(history, range, window.from, window.to, c.columns);
+        for (std::size_t s = 0; s < series.size(); ++s) {
+            std::vector<Corvane::PlotPoint> kept;
+            Corvane::decimate(*grid, history.values(series[s], range), kept,
+                              history.blocks(series[s]), &memos[s]);
+            ASSERT_EQ(kept, Corvane::decimate(*grid, history.values(series[s], range)))
+                << "frame " << frame << ", series " << s;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Views, DecimationAcrossFrames,
+                         testing::Values(FrameCase{"TenSecondsLive", 10'000, 700, 2, 0},
+                                         FrameCase{"TenMinutesLive", 600'000, 500, 2, 0},
+                                         FrameCase{"TenMinutesInWholeBlocks", 600'000, 200, 2, 0},
+                                         FrameCase{"DraggedWhilePaused", 60'000, 640, 2, 1'700}),
+                         [](const testing::TestParamInfo<FrameCase>& p) {
+                             return std::string(p.param.name);
+                         });
 
 } // namespace

@@ -1,12 +1,13 @@
 #include "LivePlotWindow.h"
 
+#include "ColumnGridCache.h"
 #include "StripChart.h"
 
 #include <QButtonGroup>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QLabel>
 #include <QListWidget>
-#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <QTimer>
@@ -91,8 +92,10 @@ LivePlotWindow::LivePlotWindow(const TelemetryHistory& history, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(buildToolbar());
     layout->addLayout(body, 1);
+    const auto grids = std::make_shared<ColumnGridCache>();
     for (StripChart* chart : {currents_, voltages_, temperatures_}) {
         connectChart(chart);
+        chart->setGridCache(grids);
     }
 
     timer_ = new QTimer(this);

@@ -11,6 +11,7 @@ template <typename T>
 struct RingSlice {
     std::span<const T> first;
     std::span<const T> second;
+    std::size_t origin = 0; // the storage index of first's first element (second's is 0)
 
     std::size_t size() const { return first.size() + second.size(); }
     bool empty() const { return size() == 0; }

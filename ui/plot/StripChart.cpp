@@ -24,12 +24,20 @@ StripChart::StripChart(const TelemetryHistory& history, QString title, QString u
 
 void StripChart::setTraces(std::vector<PlotTrace> traces) {
     frame_.traces = std::move(traces);
+    ++frame_.tracesVersion;
     refresh();
 }
 
 void StripChart::setBand(std::optional<PlotBand> band) {
     frame_.band = std::move(band);
+    ++frame_.tracesVersion;
     refresh();
+}
+
+void StripChart::setGridCache(std::shared_ptr<ColumnGridCache> grids) {
+    if (grids) {
+        grids_ = std::move(grids);
+    }
 }
 
 void StripChart::setTimeWindow(Millis from, Millis to) {
@@ -76,14 +84,17 @@ QSize StripChart::sizeHint() const {
 
 void StripChart::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    StripChartPainter(painter, history_, frame_).paint(rect());
+    StripChartPainter(painter, history_, frame_, data_, *grids_).paint(rect());
 }
 
 StripChart::Millis StripChart::timeAt(double x) const {
+    // The painted window: anchored to the pixel columns.
     const QRect plot = plotArea();
+    const ColumnGrid::Anchored window =
+        ColumnGrid::anchored(frame_.from, frame_.to, std::max(1, plot.width()));
     const double fraction = (x - plot.left()) / std::max(1, plot.width());
-    return frame_.from + static_cast<Millis>(
-                             std::llround(fraction * static_cast<double>(frame_.to - frame_.from)));
+    return window.from + static_cast<Millis>(
+                             std::llround(fraction * static_cast<double>(window.to - window.from)));
 }
 
 void StripChart::mousePressEvent(QMouseEvent* event) {

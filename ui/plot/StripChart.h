@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -42,6 +43,8 @@ public:
     const QStringList& cursorReadout() const { return frame_.readout; }
 
     void setTimeLabelsVisible(bool visible);
+    // Charts on one time axis share one column grid (the window gives them one cache).
+    void setGridCache(std::shared_ptr<ColumnGridCache> grids);
     // Asks for a repaint with the history as it is now (the readout follows new data too).
     void refresh();
 
@@ -69,6 +72,8 @@ private:
 
     const TelemetryHistory& history_;
     ChartFrame frame_;
+    ChartData data_;
+    std::shared_ptr<ColumnGridCache> grids_ = std::make_shared<ColumnGridCache>();
     std::optional<double> dragX_;
     double dragRemainder_ = 0;
 };

@@ -1,11 +1,11 @@
 #include "StripChartPainter.h"
 
 #include "Packets.h"
+#include "TraceSpans.h"
 
 #include <QFontMetrics>
 #include <QLocale>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPolygonF>
 
 #include <algorithm>
@@ -19,6 +19,8 @@ constexpr std::uint16_t kRelayFaults =
     (1U << tarn::RELAY_BAD_RELAY) | (1U << tarn::RELAY_BAD_FUSE) | (1U << tarn::RELAY_OVER_CURRENT);
 constexpr std::uint16_t kInverterFaults =
     (1U << TelemetryHistory::INVERTER_OVER_LOAD) | (1U << TelemetryHistory::INVERTER_OVER_TEMP);
+
+constexpr int kInnerPad = 4;
 
 const QColor kGridColor(226, 226, 226);
 const QColor kFrameColor(160, 160, 160);
@@ -39,14 +41,17 @@ QString stateWord(std::size_t lane, std::uint8_t state) {
 } // namespace
 
 StripChartPainter::StripChartPainter(QPainter& painter, const TelemetryHistory& history,
-                                     const ChartFrame& frame)
+                                     const ChartFrame& frame, ChartData& data,
+                                     ColumnGridCache& grids)
     : painter_(painter)
     , history_(history)
-    , frame_(frame) {}
+    , frame_(frame)
+    , data_(data)
+    , grids_(grids) {}
 
 QRect StripChartPainter::plotArea(const QRect& bounds, const QFontMetrics& metrics,
                                   bool timeLabels) {
-    const int left = metrics.horizontalAdvance(QLocale().toString(-8888.88, 'f', 2)) + 12;
+    const int left = metrics.horizontalAdvance(QLocale().toString(-888.88, 'f', 2)) + 12;
     const int top = metrics.height() + 8;
     const int right = 12;
     const int bottom = timeLabels ? metrics.height() + 8 : 6;
@@ -57,11 +62,20 @@ void StripChartPainter::paint(const QRect& bounds) {
     const QFontMetrics metrics = painter_.fontMetrics();
     plot_ = plotArea(bounds, metrics, frame_.timeLabels);
     trace_ = frame_.band ? plot_.adjusted(0, 0, 0, -(bandHeight(metrics) + 3)) : plot_;
+    const ColumnGrid::Anchored window = ColumnGrid::anchored(frame_.from, frame_.to, plot_.width());
+    from_ = window.from;
+    to_ = window.to;
     painter_.fillRect(bounds, Qt::white);
     if (plot_.width() < 2 || trace_.height() < 2) {
         return;
     }
-    decimateTraces();
+    const ChartData::Key key{history_.generation(), from_,           to_,
+                             plot_.width(),         trace_.height(), frame_.tracesVersion};
+    if (data_.key != key) {
+        decimateTraces();
+        data_.key = key;
+    }
+    mapValues();
     drawGaps();
     drawFrameAndGrid();
     drawValueLabels();
@@ -71,58 +85,63 @@ void StripChartPainter::paint(const QRect& bounds) {
     painter_.save();
     painter_.setClipRect(plot_);
     for (std::size_t i = 0; i < frame_.traces.size(); ++i) {
-        drawTrace(frame_.traces[i], decimated_[i]);
+        drawTrace(frame_.traces[i], data_.traces[i]);
     }
     if (frame_.band) {
         drawBand();
     }
     for (std::size_t i = 0; i < frame_.traces.size(); ++i) {
-        drawMarkers(frame_.traces[i], decimated_[i]);
+        drawMarkers(frame_.traces[i], data_.traces[i]);
     }
     painter_.restore();
-    if (!anyData_) {
+    if (!data_.anyData) {
         drawNoData();
     }
     drawLegend(bounds);
     drawCursor();
 }
 
+std::uint8_t StripChartPainter::stateBefore(std::size_t lane) const {
+    return data_.range.first > 0 ? history_.states(lane, {data_.range.first - 1, 1})[0]
+                                 : TelemetryHistory::kUnknownState;
+}
+
 void StripChartPainter::decimateTraces() {
-    range_ = history_.range(frame_.from, frame_.to);
-    std::optional<Millis> before;
-    if (range_.first > 0) {
-        before = history_.times({range_.first - 1, 1})[0];
+    data_.range = history_.range(from_, to_);
+    data_.grid = grids_.grid(history_, data_.range, from_, to_, plot_.width());
+    if (!data_.key || data_.key->tracesVersion != frame_.tracesVersion) {
+        data_.traces.assign(frame_.traces.size(), {}); // other series: nothing to keep
     }
-    grid_ = ColumnGrid::build(history_.times(range_), history_.flags(range_),
-                              TelemetryHistory::kGapBefore, frame_.from, frame_.to, plot_.width(),
-                              before ? &*before : nullptr);
-    decimated_.assign(frame_.traces.size(), {});
     double low = std::numeric_limits<double>::infinity();
     double high = -low;
     for (std::size_t i = 0; i < frame_.traces.size(); ++i) {
         const PlotTrace& trace = frame_.traces[i];
-        Decimated& data = decimated_[i];
-        decimate(grid_, history_.values(trace.series, range_), data.points);
+        Decimated& data = data_.traces[i];
+        decimate(grid(), history_.values(trace.series, data_.range), data.points,
+                 history_.blocks(trace.series), &data.memo);
         for (const PlotPoint& p : data.points) {
             low = std::min(low, static_cast<double>(p.value));
             high = std::max(high, static_cast<double>(p.value));
         }
+        data.states.clear();
         if (trace.stateLane) {
-            const std::uint8_t prior =
-                range_.first > 0 ? history_.states(*trace.stateLane, {range_.first - 1, 1})[0]
-                                 : TelemetryHistory::kUnknownState;
-            decimateStates(grid_, history_.states(*trace.stateLane, range_), prior, kRelayFaults,
-                           data.states);
+            decimateStates(grid(), history_.states(*trace.stateLane, data_.range),
+                           stateBefore(*trace.stateLane), kRelayFaults, data.states);
         }
     }
-    anyData_ = low <= high;
+    data_.band.clear();
+    if (frame_.band) {
+        decimateStates(grid(), history_.states(frame_.band->lane, data_.range),
+                       stateBefore(frame_.band->lane), kInverterFaults, data_.band);
+    }
+    data_.anyData = low <= high;
     const int maxTicks = std::max(2, trace_.height() / (painter_.fontMetrics().height() * 2));
-    scale_ = AxisTicks::valueScale(low, high, maxTicks);
+    data_.scale = AxisTicks::valueScale(low, high, maxTicks);
 }
 
 double StripChartPainter::xOfTime(Millis time) const {
-    const double span = static_cast<double>(std::max<Millis>(1, frame_.to - frame_.from));
-    return plot_.left() + static_cast<double>(time - frame_.from) / span * plot_.width();
+    const double span = static_cast<double>(std::max<Millis>(1, to_ - from_));
+    return plot_.left() + static_cast<double>(time - from_) / span * plot_.width();
 }
 
 double StripChartPainter::xOfColumn(int column) const {
@@ -130,8 +149,15 @@ double StripChartPainter::xOfColumn(int column) const {
 }
 
 double StripChartPainter::yOfValue(double value) const {
-    const double span = std::max(1e-12, scale_.high - scale_.low);
-    return trace_.top() + (scale_.high - value) / span * (trace_.height() - 1);
+    return yAtZero_ + value * yPerUnit_;
+}
+
+void StripChartPainter::mapValues() {
+    // A few pixels inside the trace area, for data just past the axis ends.
+    const double span = std::max(1e-12, data_.scale.high - data_.scale.low);
+    const int pad = std::min(kInnerPad, trace_.height() / 8);
+    yPerUnit_ = -(trace_.height() - 1 - 2 * pad) / span;
+    yAtZero_ = trace_.top() + pad - data_.scale.high * yPerUnit_;
 }
 
 void StripChartPainter::drawGaps() {
@@ -142,7 +168,7 @@ void StripChartPainter::drawGaps() {
             painter_.fillRect(QRectF(left, plot_.top(), right - left, plot_.height()), kGapColor);
         }
     };
-    for (const ColumnGrid::Gap& gap : grid_.gaps()) {
+    for (const ColumnGrid::Gap& gap : grid().gaps()) {
         shade(gap.from, gap.to);
     }
     // The unit is away now: from its last sample to the latest time the history knows.
@@ -152,26 +178,35 @@ void StripChartPainter::drawGaps() {
 }
 
 void StripChartPainter::drawFrameAndGrid() {
-    painter_.setPen(QPen(kGridColor, 0));
-    for (const double tick : AxisTicks::valueTicks(scale_)) {
-        const double y = yOfValue(tick);
-        painter_.drawLine(QPointF(plot_.left(), y), QPointF(plot_.right(), y));
+    // One-pixel fills: cheaper than lines through the stroker, and the same pixels.
+    const auto row = [this](int y, const QColor& color) {
+        painter_.fillRect(QRect(plot_.left(), y, plot_.width(), 1), color);
+    };
+    const auto column = [this](int x, const QColor& color) {
+        painter_.fillRect(QRect(x, plot_.top(), 1, plot_.height()), color);
+    };
+    for (const double tick : AxisTicks::valueTicks(data_.scale)) {
+        row(static_cast<int>(yOfValue(tick) + 0.5), kGridColor);
     }
+    for (const Millis tick : AxisTicks::timeTicks(from_, to_, timeStep())) {
+        column(static_cast<int>(xOfTime(tick) + 0.5), kGridColor);
+    }
+    row(plot_.top(), kFrameColor);
+    row(plot_.bottom(), kFrameColor);
+    column(plot_.left(), kFrameColor);
+    column(plot_.right(), kFrameColor);
+}
+
+StripChartPainter::Millis StripChartPainter::timeStep() const {
     const int labelWidth = painter_.fontMetrics().horizontalAdvance(QStringLiteral("00:00:00 PM"));
-    const Millis step = AxisTicks::timeStep(frame_.to - frame_.from, plot_.width(), labelWidth);
-    for (const Millis tick : AxisTicks::timeTicks(frame_.from, frame_.to, step)) {
-        const double x = xOfTime(tick);
-        painter_.drawLine(QPointF(x, plot_.top()), QPointF(x, plot_.bottom()));
-    }
-    painter_.setPen(QPen(kFrameColor, 0));
-    painter_.drawRect(plot_.adjusted(0, 0, -1, -1));
+    return AxisTicks::timeStep(to_ - from_, plot_.width(), labelWidth);
 }
 
 void StripChartPainter::drawValueLabels() {
     const QFontMetrics metrics = painter_.fontMetrics();
     painter_.setPen(Qt::black);
     int lastY = std::numeric_limits<int>::max();
-    for (const double tick : AxisTicks::valueTicks(scale_)) {
+    for (const double tick : AxisTicks::valueTicks(data_.scale)) {
         const int y = static_cast<int>(std::lround(yOfValue(tick)));
         if (lastY - y < metrics.height()) {
             continue; // keep labels apart on a short chart
@@ -179,17 +214,15 @@ void StripChartPainter::drawValueLabels() {
         lastY = y;
         const QRect box(0, y - metrics.height() / 2, plot_.left() - 6, metrics.height());
         painter_.drawText(box, Qt::AlignRight | Qt::AlignVCenter,
-                          AxisTicks::valueLabel(tick, scale_.decimals));
+                          AxisTicks::valueLabel(tick, data_.scale.decimals));
     }
 }
 
 void StripChartPainter::drawTimeLabels() {
     const QFontMetrics metrics = painter_.fontMetrics();
-    const Millis span = frame_.to - frame_.from;
-    const int labelWidth = metrics.horizontalAdvance(QStringLiteral("00:00:00 PM"));
-    const Millis step = AxisTicks::timeStep(span, plot_.width(), labelWidth);
+    const Millis step = timeStep();
     painter_.setPen(Qt::black);
-    for (const Millis tick : AxisTicks::timeTicks(frame_.from, frame_.to, step)) {
+    for (const Millis tick : AxisTicks::timeTicks(from_, to_, step)) {
         const QString text = AxisTicks::timeLabel(tick, step < 60000);
         const int width = metrics.horizontalAdvance(text);
         const int x = static_cast<int>(std::lround(xOfTime(tick))) - width / 2;
@@ -236,37 +269,39 @@ void StripChartPainter::drawLegend(const QRect& bounds) {
 }
 
 void StripChartPainter::drawTrace(const PlotTrace& trace, const Decimated& data) {
-    QPen normal(trace.color, 2);
-    normal.setCapStyle(Qt::FlatCap);
-    QColor light = trace.color;
-    light.setAlpha(140);
-    const QPen thin(light, 1);
-    QPolygonF run;
-    bool runThin = false;
-    const auto flush = [&] {
-        painter_.setPen(runThin ? thin : normal);
-        if (run.size() == 1) {
-            painter_.drawPoint(run.front()); // a lone sample between gaps
-        } else if (run.size() > 1) {
-            painter_.drawPolyline(run);
-        }
-        run.clear();
-    };
+    std::vector<TraceSpans::Point> points;
+    points.reserve(data.points.size());
     for (const PlotPoint& p : data.points) {
-        const QPointF at(xOfColumn(p.column), yOfValue(p.value));
-        const bool isThin = trace.stateLane &&
-                            data.states[static_cast<std::size_t>(p.column)].last == tarn::RELAY_OFF;
-        if (p.breakBefore) {
-            flush();
-        } else if (!run.empty() && isThin != runThin) {
-            const QPointF joint = run.back();
-            flush();
-            run.push_back(joint);
-        }
-        runThin = isThin;
-        run.push_back(at);
+        const bool thin = trace.stateLane &&
+                          data.states[static_cast<std::size_t>(p.column)].last == tarn::RELAY_OFF;
+        // Rows are never negative here (the trace area starts below the legend): +0.5 rounds.
+        points.push_back({plot_.left() + p.column, static_cast<int>(yOfValue(p.value) + 0.5),
+                          p.breakBefore, thin});
     }
-    flush();
+    std::vector<TraceSpans::Span> spans;
+    TraceSpans::build(points, spans);
+    // A trace is a row thicker than a thin one (its channel OFF), which is also lighter.
+    std::vector<QRect> normal;
+    std::vector<QRect> thin;
+    for (const TraceSpans::Span& span : spans) {
+        const int height = span.bottom - span.top + (span.thin ? 1 : 2);
+        std::vector<QRect>& rects = span.thin ? thin : normal;
+        // A flat stretch: one wide rectangle instead of one per column.
+        if (!rects.empty() && rects.back().right() + 1 == span.x &&
+            rects.back().top() == span.top && rects.back().height() == height) {
+            rects.back().setRight(span.x);
+        } else {
+            rects.emplace_back(span.x, span.top, 1, height);
+        }
+    }
+    QColor light = trace.color;
+    light.setAlpha(150);
+    painter_.setPen(Qt::NoPen);
+    painter_.setBrush(light);
+    painter_.drawRects(thin.data(), static_cast<int>(thin.size()));
+    painter_.setBrush(trace.color);
+    painter_.drawRects(normal.data(), static_cast<int>(normal.size()));
+    painter_.setBrush(Qt::NoBrush);
 }
 
 void StripChartPainter::drawMarkers(const PlotTrace& trace, const Decimated& data) {
@@ -322,13 +357,10 @@ void StripChartPainter::drawBand() {
     const int height = bandHeight(painter_.fontMetrics());
     const QRect band(plot_.left() + 1, plot_.bottom() - height - 1, plot_.width() - 2, height);
     const std::size_t lane = frame_.band->lane;
-    const std::uint8_t prior = range_.first > 0 ? history_.states(lane, {range_.first - 1, 1})[0]
-                                                : TelemetryHistory::kUnknownState;
-    std::vector<StateColumn> states;
-    decimateStates(grid_, history_.states(lane, range_), prior, kInverterFaults, states);
+    const std::vector<StateColumn>& states = data_.band;
     // Up to the last column holding a sample: nothing is drawn past the data.
-    int last = grid_.columns() - 1;
-    while (last >= 0 && grid_.begin(last) == grid_.end(last)) {
+    int last = grid().columns() - 1;
+    while (last >= 0 && grid().begin(last) == grid().end(last)) {
         --last;
     }
     const auto colorOf = [](std::uint8_t code) {
@@ -346,7 +378,7 @@ void StripChartPainter::drawBand() {
         painter_.fillRect(QRect(plot_.left() + c, band.top(), end - c, height), colorOf(code));
         c = end;
     }
-    for (const ColumnGrid::Gap& gap : grid_.gaps()) {
+    for (const ColumnGrid::Gap& gap : grid().gaps()) {
         const double left = std::max<double>(band.left(), xOfTime(gap.from) + 1);
         const double right = std::min<double>(band.right(), xOfTime(gap.to));
         if (right > left) {

@@ -2,15 +2,16 @@
 
 #include "AxisTicks.h"
 #include "ColumnGrid.h"
+#include "ColumnGridCache.h"
 #include "Decimation.h"
 #include "PlotTrace.h"
 #include "TelemetryHistory.h"
 
-#include <QFont>
 #include <QRect>
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -30,6 +31,35 @@ struct ChartFrame {
     std::optional<TelemetryHistory::Millis> cursor;
     QStringList readout; // the cursor box's lines, the time first
     bool timeLabels = true;
+    std::uint64_t tracesVersion = 0; // changes whenever traces or band do
+};
+
+// A frame's data, decimated: kept between paints while nothing it depends on changed, so a
+// repaint for the cursor alone costs only the drawing.
+struct ChartData {
+    struct Key {
+        std::uint64_t generation;
+        TelemetryHistory::Millis from;
+        TelemetryHistory::Millis to;
+        int width;
+        int height;
+        std::uint64_t tracesVersion;
+
+        bool operator==(const Key&) const = default;
+    };
+    struct Trace {
+        std::vector<PlotPoint> points;
+        std::vector<StateColumn> states;
+        DecimationMemo memo;
+    };
+
+    std::optional<Key> key;
+    TelemetryHistory::IndexRange range;
+    std::shared_ptr<const ColumnGrid> grid;
+    std::vector<Trace> traces;
+    std::vector<StateColumn> band;
+    AxisTicks::Scale scale{0, 1, 1, 0};
+    bool anyData = false;
 };
 
 // Draws one frame of a strip chart: axes with locale tick labels, the legend, gaps, the traces
@@ -38,7 +68,8 @@ class StripChartPainter {
 public:
     using Millis = TelemetryHistory::Millis;
 
-    StripChartPainter(QPainter& painter, const TelemetryHistory& history, const ChartFrame& frame);
+    StripChartPainter(QPainter& painter, const TelemetryHistory& history, const ChartFrame& frame,
+                      ChartData& data, ColumnGridCache& grids);
     void paint(const QRect& bounds);
 
     // Where the traces go inside a chart of `bounds`: the same left margin for every chart, so
@@ -46,12 +77,11 @@ public:
     static QRect plotArea(const QRect& bounds, const QFontMetrics& metrics, bool timeLabels);
 
 private:
-    struct Decimated {
-        std::vector<PlotPoint> points;
-        std::vector<StateColumn> states;
-    };
+    using Decimated = ChartData::Trace;
 
     void decimateTraces();
+    std::uint8_t stateBefore(std::size_t lane) const;
+    const ColumnGrid& grid() const { return *data_.grid; }
     void drawFrameAndGrid();
     void drawValueLabels();
     void drawTimeLabels();
@@ -67,17 +97,20 @@ private:
     double xOfTime(Millis time) const;
     double xOfColumn(int column) const;
     double yOfValue(double value) const;
+    void mapValues();
+    Millis timeStep() const;
 
     QPainter& painter_;
     const TelemetryHistory& history_;
     const ChartFrame& frame_;
-    QRect plot_;  // the whole plot area
-    QRect trace_; // the part the traces use (above the band)
-    TelemetryHistory::IndexRange range_;
-    ColumnGrid grid_;
-    std::vector<Decimated> decimated_;
-    AxisTicks::Scale scale_{0, 1, 1, 0};
-    bool anyData_ = false;
+    ChartData& data_;
+    ColumnGridCache& grids_;
+    QRect plot_;      // the whole plot area
+    QRect trace_;     // the part the traces use (above the band)
+    Millis from_ = 0; // the window anchored to the plot's pixel columns
+    Millis to_ = 1;
+    double yAtZero_ = 0; // y = yAtZero_ + value * yPerUnit_
+    double yPerUnit_ = -1;
 };
 
 } // namespace Corvane

@@ -21,7 +21,9 @@ TelemetryHistory::TelemetryHistory(std::size_t capacity)
     , time_(capacity_)
     , flags_(capacity_)
     , values_(capacity_ * kSeriesCount)
-    , states_(capacity_ * kLaneCount) {
+    , states_(capacity_ * kLaneCount)
+    , blocksPerSeries_((capacity_ + BlockSummary::kSize - 1) / BlockSummary::kSize)
+    , blocks_(blocksPerSeries_ * kSeriesCount) {
     forgetLatest();
 }
 
@@ -98,14 +100,20 @@ void TelemetryHistory::append(Millis time, const tarn::DataStreamFeedback& packe
     ++size_;
     time_[at] = time;
     flags_[at] = gapPending_ || silent ? kGapBefore : 0;
+    const std::size_t block = at / BlockSummary::kSize;
+    const auto slot = static_cast<std::uint8_t>(at % BlockSummary::kSize);
     for (std::size_t s = 0; s < kSeriesCount; ++s) {
-        values_[s * capacity_ + at] = latestValues_[s];
+        const float v = latestValues_[s];
+        values_[s * capacity_ + at] = v;
+        BlockSummary& summary = blocks_[s * blocksPerSeries_ + block];
+        slot == 0 ? summary.start(v) : summary.extend(v, slot);
     }
     for (std::size_t lane = 0; lane < kLaneCount; ++lane) {
         states_[lane * capacity_ + at] = latestStates_[lane];
     }
     gapPending_ = false;
     latestTime_ = time;
+    ++appended_;
     ++generation_;
 }
 
@@ -173,7 +181,7 @@ RingSlice<T> TelemetryHistory::column(const std::vector<T>& storage, std::size_t
     const std::span<const T> all(storage.data() + column * capacity_, capacity_);
     const std::size_t start = physical(first);
     const std::size_t headCount = std::min(count, capacity_ - start);
-    return {all.subspan(start, headCount), all.subspan(0, count - headCount)};
+    return {all.subspan(start, headCount), all.subspan(0, count - headCount), start};
 }
 
 RingSlice<TelemetryHistory::Millis> TelemetryHistory::times(IndexRange range) const {
@@ -186,6 +194,11 @@ RingSlice<std::uint8_t> TelemetryHistory::flags(IndexRange range) const {
 
 RingSlice<float> TelemetryHistory::values(Series series, IndexRange range) const {
     return column(values_, std::min(index(series), kSeriesCount - 1), range);
+}
+
+std::span<const BlockSummary> TelemetryHistory::blocks(Series series) const {
+    const std::size_t s = std::min(index(series), kSeriesCount - 1);
+    return {blocks_.data() + s * blocksPerSeries_, blocksPerSeries_};
 }
 
 RingSlice<std::uint8_t> TelemetryHistory::states(std::size_t lane, IndexRange range) const {

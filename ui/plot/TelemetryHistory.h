@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BlockSummary.h"
 #include "RingSlice.h"
 #include "Telemetry.h"
 
@@ -22,7 +23,9 @@ namespace Corvane {
 // states kUnknownState, so nothing from before a disconnection is drawn after it.
 //
 // Storage is one column per quantity (structure of arrays), so a reader walks one series
-// contiguously: kBytesPerSample bytes a sample, kBytesPerSample * kHourCapacity for the hour.
+// contiguously: kBytesPerSample bytes a sample, plus each series' BlockSummary for every
+// BlockSummary::kSize samples (kept as samples arrive) that lets decimation over a long span
+// take a block at a time. bytesFor(kHourCapacity) in all.
 class TelemetryHistory {
 public:
     using Millis = std::int64_t; // milliseconds since the Unix epoch
@@ -58,6 +61,10 @@ public:
     static constexpr std::size_t kBytesPerSample = sizeof(Millis) + kSeriesCount * sizeof(float) +
                                                    kLaneCount * sizeof(std::uint8_t) +
                                                    sizeof(std::uint8_t);
+    static constexpr std::size_t bytesFor(std::size_t capacity) {
+        const std::size_t blocks = (capacity + BlockSummary::kSize - 1) / BlockSummary::kSize;
+        return capacity * kBytesPerSample + blocks * kSeriesCount * sizeof(BlockSummary);
+    }
 
     // Samples [first, first + count) of the history, 0 being the oldest held.
     struct IndexRange {
@@ -76,7 +83,7 @@ public:
 
     std::size_t size() const { return size_; }
     std::size_t capacity() const { return capacity_; }
-    std::size_t memoryBytes() const { return capacity_ * kBytesPerSample; }
+    std::size_t memoryBytes() const { return bytesFor(capacity_); }
     // Changes with every append and gap: a view repaints only when it moved on.
     std::uint64_t generation() const { return generation_; }
     // The newest time the history knows of: its last sample or a later gap.
@@ -84,6 +91,10 @@ public:
     std::optional<Millis> oldestTime() const;
     // Whether the unit is away since the last sample (a gap with no sample after it yet).
     bool gapOpen() const { return gapPending_ && size_ > 0; }
+
+    // The number of sample `index` among all samples ever appended: the same sample keeps it
+    // while older ones are overwritten.
+    std::uint64_t sequenceOf(std::size_t index) const { return appended_ - size_ + index; }
 
     // The samples with from <= time < to.
     IndexRange range(Millis from, Millis to) const;
@@ -94,6 +105,8 @@ public:
     RingSlice<std::uint8_t> flags(IndexRange range) const;
     RingSlice<float> values(Series series, IndexRange range) const;
     RingSlice<std::uint8_t> states(std::size_t lane, IndexRange range) const;
+    // The series' block summaries, by storage index / BlockSummary::kSize (see RingSlice::origin).
+    std::span<const BlockSummary> blocks(Series series) const;
 
     static constexpr Series channelCurrent(std::size_t channel) {
         return static_cast<Series>(static_cast<std::size_t>(Series::Current1) + channel);
@@ -120,6 +133,7 @@ private:
     std::size_t head_ = 0; // physical index of the oldest sample
     std::size_t size_ = 0;
     std::uint64_t generation_ = 0;
+    std::uint64_t appended_ = 0;
     bool gapPending_ = false;
     std::optional<Millis> latestTime_;
 
@@ -130,6 +144,11 @@ private:
     std::vector<std::uint8_t> flags_;
     std::vector<float> values_;        // kSeriesCount columns of capacity_ values
     std::vector<std::uint8_t> states_; // kLaneCount columns of capacity_ states
+    std::size_t blocksPerSeries_;
+    std::vector<BlockSummary> blocks_; // kSeriesCount columns of blocksPerSeries_ summaries
 };
+
+static_assert(TelemetryHistory::bytesFor(TelemetryHistory::kHourCapacity) <= 32'000'000,
+              "an hour of history stays within 32 MB");
 
 } // namespace Corvane
