@@ -33,6 +33,7 @@ struct Choices {
     std::string loadPath;
     bool dryRun = false;
     WatchOptions watch;
+    bool infoJson = false;
     std::string relayChannel;
     std::string relayAction;
 };
@@ -56,6 +57,8 @@ Commands describe(CLI::App& app, Choices& c) {
     Commands cmd{};
     cmd.info = app.add_subcommand(
         "info", "Show the unit's firmware version, hardware revision and serial number");
+    cmd.info->add_flag("--json", c.infoJson,
+                       "One JSON object, with the names of the outputs (see the README)");
     cmd.save = app.add_subcommand(
         "save", "Read the unit's whole configuration and write it to FILE (the window's format)");
     cmd.save->add_option("FILE", c.savePath, "Configuration file to write")->required();
@@ -66,7 +69,11 @@ Commands describe(CLI::App& app, Choices& c) {
                        "Only list what would change against the unit's values; send nothing");
     cmd.watch =
         app.add_subcommand("watch", "Show the unit's telemetry, one line per packet, until Ctrl-C");
-    cmd.watch->add_flag("--csv", c.watch.csv, "A header line, then one CSV line per packet");
+    CLI::Option* csv =
+        cmd.watch->add_flag("--csv", c.watch.csv, "A header line, then one CSV line per packet");
+    cmd.watch
+        ->add_flag("--json", c.watch.json, "One JSON object per line, named as the CSV columns")
+        ->excludes(csv);
     cmd.watch->add_option("--count", c.watch.count, "Stop after N packets")
         ->type_name("N")
         ->check(CLI::Range(1u, 1000000000u));
@@ -125,7 +132,7 @@ int dispatch(Session& s, const Commands& cmd, const Choices& c) {
         return exit_status::kNoUnit;
     }
     if (cmd.info->parsed()) {
-        return runInfo(s);
+        return runInfo(s, c.infoJson);
     }
     if (cmd.save->parsed()) {
         return runSave(s, c.savePath);
