@@ -3,6 +3,7 @@
 #include "Commands.h"
 #include "ConfigFileError.h"
 #include "ExitStatus.h"
+#include "Publish.h"
 #include "UnitProbe.h"
 
 #include <CLI/CLI.hpp>
@@ -16,7 +17,8 @@ namespace {
 constexpr const char* kFooter = R"(Exit status:
   0  success
   1  the unit failed during the command: it went away, did not answer, or (save) some
-     items could not be read; those are named and left out of the file
+     items could not be read; those are named and left out of the file; or (publish)
+     the broker refused the user name or password, or TLS with it failed
   2  usage error: unknown command, bad option or argument (a channel other than 1-12 or inv)
   3  no unit: none is connected, or it cannot be opened (the message says why; for a
      permission problem see "USB access on Linux" in the README)
@@ -34,6 +36,7 @@ struct Choices {
     bool dryRun = false;
     WatchOptions watch;
     bool infoJson = false;
+    PublishOptions publish;
     std::string relayChannel;
     std::string relayAction;
 };
@@ -44,7 +47,37 @@ struct Commands {
     CLI::App* load;
     CLI::App* watch;
     CLI::App* relay;
+    CLI::App* publish;
 };
+
+CLI::App* describePublish(CLI::App& app, PublishOptions& p) {
+    CLI::App* cmd = app.add_subcommand(
+        "publish", "Send the unit's telemetry to an MQTT broker until Ctrl-C (see the README)");
+    cmd->add_option("URL", p.url, "mqtt://[user@]host[:port]/prefix, or mqtts:// for TLS")
+        ->required();
+    cmd->add_option("--cafile", p.caFile, "Certificate authorities that vouch for the broker")
+        ->type_name("FILE");
+    cmd->add_option("--cert", p.certFile, "Client certificate (with --key)")->type_name("FILE");
+    cmd->add_option("--key", p.keyFile, "Client certificate's private key")->type_name("FILE");
+    cmd->add_option("--password-file", p.passwordFile,
+                    std::string("Broker password, the file's first line (else $") +
+                        kPasswordVariable + ")")
+        ->type_name("FILE");
+    cmd->add_option("--rate", p.rate, "Telemetry messages a second at most (latest values)")
+        ->type_name("HZ")
+        ->check(CLI::Range(0.001, 1000.0));
+    cmd->add_flag("--homeassistant", p.homeAssistant,
+                  "Announce the unit's sensors to Home Assistant (MQTT discovery)");
+    cmd->add_flag("--allow-relay", p.allowRelay,
+                  "Obey ON, OFF and TOGGLE on <prefix>/<serial>/relay/<1-12|inv>/set");
+    cmd->add_option("--count", p.count, "Stop after N packets")
+        ->type_name("N")
+        ->check(CLI::Range(1u, 1000000000u));
+    cmd->add_option("--queue", p.queue, "Messages held for a slow or absent broker (500)")
+        ->type_name("N")
+        ->check(CLI::Range(std::size_t{1}, std::size_t{1000000}));
+    return cmd;
+}
 
 Commands describe(CLI::App& app, Choices& c) {
     app.require_subcommand(1);
@@ -93,6 +126,7 @@ Commands describe(CLI::App& app, Choices& c) {
     cmd.relay->add_option("ACTION", c.relayAction, "on, off or toggle")
         ->required()
         ->check(CLI::IsMember({"on", "off", "toggle"}, CLI::ignore_case));
+    cmd.publish = describePublish(app, c.publish);
     return cmd;
 }
 
@@ -127,6 +161,9 @@ tarn::RelayAction relayAction(const std::string& word) {
 int dispatch(Session& s, const Commands& cmd, const Choices& c) {
     if (cmd.load->parsed()) {
         return load(s, c);
+    }
+    if (cmd.publish->parsed()) {
+        return runPublish(s, c.publish); // waits for a unit itself
     }
     if (!openUnit(s)) {
         return exit_status::kNoUnit;
