@@ -2,6 +2,7 @@
 
 #include "Commands.h"
 #include "ConfigFileError.h"
+#include "Doctor.h"
 #include "ExitStatus.h"
 #include "Publish.h"
 #include "UnitProbe.h"
@@ -21,7 +22,8 @@ constexpr const char* kFooter = R"(Exit status:
      the broker refused the user name or password, or TLS with it failed
   2  usage error: unknown command, bad option or argument (a channel other than 1-12 or inv)
   3  no unit: none is connected, or it cannot be opened (the message says why; for a
-     permission problem see "USB access on Linux" in the README)
+     permission problem run "tarnwell-cli doctor", or see "USB access on Linux" in the
+     README); doctor: the unit cannot be opened
   4  file error: the file cannot be read or written, or is not well-formed XML
   5  load: some item does not read back from the unit as the file gives it
 
@@ -48,6 +50,7 @@ struct Commands {
     CLI::App* watch;
     CLI::App* relay;
     CLI::App* publish;
+    CLI::App* doctor;
 };
 
 CLI::App* describePublish(CLI::App& app, PublishOptions& p) {
@@ -127,6 +130,8 @@ Commands describe(CLI::App& app, Choices& c) {
         ->required()
         ->check(CLI::IsMember({"on", "off", "toggle"}, CLI::ignore_case));
     cmd.publish = describePublish(app, c.publish);
+    cmd.doctor = app.add_subcommand(
+        "doctor", "Say whether this user can open the unit, and if not why and how to fix it");
     return cmd;
 }
 
@@ -161,6 +166,9 @@ tarn::RelayAction relayAction(const std::string& word) {
 int dispatch(Session& s, const Commands& cmd, const Choices& c) {
     if (cmd.load->parsed()) {
         return load(s, c);
+    }
+    if (cmd.doctor->parsed()) {
+        return runDoctor(s); // opens the unit itself, to see what stands in the way
     }
     if (cmd.publish->parsed()) {
         return runPublish(s, c.publish); // waits for a unit itself
