@@ -82,7 +82,29 @@ void findUnit(const DoctorPaths& paths, AccessFindings& f) {
     }
 }
 
-void examineNode(AccessFindings& f, std::optional<std::uint32_t> plugdevGid) {
+// Whether the node's owner, mode and access list leave this user without read and write access,
+// which libusb needs; some links report that only as an unnamed error.
+bool denies(const NodeFacts& n, const DoctorUser& who) {
+    constexpr unsigned kOwner = 0600;
+    constexpr unsigned kGroupBits = 0060;
+    constexpr unsigned kOthers = 0006;
+    if (who.uid == 0) {
+        return false;
+    }
+    if (n.uid == who.uid) {
+        return (n.mode & kOwner) != kOwner;
+    }
+    if (n.acl && aclGrantsUser(*n.acl, who.uid)) {
+        return false;
+    }
+    if (std::find(who.groups.begin(), who.groups.end(), n.gid) != who.groups.end()) {
+        return (n.mode & kGroupBits) != kGroupBits;
+    }
+    return (n.mode & kOthers) != kOthers;
+}
+
+void examineNode(AccessFindings& f, const DoctorUser& who,
+                 std::optional<std::uint32_t> plugdevGid) {
     struct stat st {};
     if (f.node.empty() || stat(f.node.c_str(), &st) != 0) {
         return;
@@ -91,6 +113,7 @@ void examineNode(AccessFindings& f, std::optional<std::uint32_t> plugdevGid) {
     f.aclNamesUser = f.nodeFacts->acl && aclGrantsUser(*f.nodeFacts->acl, f.uid);
     f.ruleApplied =
         plugdevGid && st.st_gid == *plugdevGid && (f.nodeFacts->mode & kRuleMode) == kRuleMode;
+    f.nodeDenies = denies(*f.nodeFacts, who);
 }
 
 void examineSeat(const DoctorPaths& paths, AccessFindings& f) {
@@ -179,7 +202,7 @@ AccessFindings examineAccess(tarn::TarnInterface& dev, const DoctorPaths& paths,
     std::optional<std::uint32_t> plugdevGid;
     examineGroups(paths, who, f, plugdevGid);
     findUnit(paths, f);
-    examineNode(f, plugdevGid);
+    examineNode(f, who, plugdevGid);
     std::error_code ec;
     for (const fs::path& dir : paths.rulesDirs) {
         if (fs::exists(dir / kRuleFile, ec)) {

@@ -62,6 +62,7 @@ struct AccessFindings {
     bool plugdevListed = false;  // /etc/group names the user
     bool plugdevInLogin = false; // and this login has the group
     bool ruleApplied = false;    // the node has the rule's group and mode
+    bool nodeDenies = false;     // its owner, mode and access list give the user no read-write
     std::vector<Holder> holders;
     bool holdersPartly = false; // some processes could not be looked at
     bool opened = false;

@@ -81,6 +81,9 @@ std::string accessFix(const AccessFindings& f) {
     if (f.opened) {
         return "nothing to fix: " + f.user + " can open the unit.";
     }
+    if (f.nodeDenies && f.failure != Failure::Busy && f.failure != Failure::NotFound) {
+        return permissionFix(f);
+    }
     switch (f.failure) {
     case Failure::NoPermission:
         return permissionFix(f);
@@ -113,7 +116,8 @@ void printFindings(std::ostream& out, const AccessFindings& f) {
     if (f.nodeFacts) {
         const NodeFacts& n = *f.nodeFacts;
         out << "  device node     owner " << user(n.uid) << ", group " << group(n.gid) << ", mode "
-            << octal(n.mode) << '\n';
+            << octal(n.mode) << (f.nodeDenies ? ": " + f.user + " may not read and write it" : "")
+            << '\n';
         out << "  access list    ";
         if (!n.acl) {
             out << " none";
