@@ -2,7 +2,10 @@
 
 #include <mosquitto.h>
 
+#include <pthread.h>
+
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 
 namespace Corvane::cli {
@@ -89,7 +92,17 @@ bool MqttLink::start(std::string& problem) {
         problem = std::string("the broker settings cannot be used: ") + mosquitto_strerror(rc);
         return false;
     }
+    // The network thread takes no interrupt: they are for the USB thread, which ends the run
+    // between two reads. A thread starts with its creator's signal mask.
+    sigset_t interrupts;
+    sigset_t previous;
+    sigemptyset(&interrupts);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaddset(&interrupts, signal);
+    }
+    pthread_sigmask(SIG_BLOCK, &interrupts, &previous);
     thread_ = std::thread(&MqttLink::run, this);
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     return true;
 }
 
