@@ -126,15 +126,15 @@ void MqttBroker::stop() {
 MqttProbe::MqttProbe(std::uint16_t port) {
     static const int initialised = mosquitto_lib_init();
     (void)initialised;
-    client_ = mosquitto_new(nullptr, true, this);
-    mosquitto_message_callback_set(client_, &MqttProbe::onMessage);
-    if (mosquitto_connect(client_, "127.0.0.1", port, 30) != MOSQ_ERR_SUCCESS) {
+    client_.reset(mosquitto_new(nullptr, true, this));
+    mosquitto_message_callback_set(client_.get(), &MqttProbe::onMessage);
+    if (mosquitto_connect(client_.get(), "127.0.0.1", port, 30) != MOSQ_ERR_SUCCESS) {
         throw std::runtime_error("the probe cannot connect to the broker");
     }
     // Subscribed before the thread runs, so that the SUBACK has come when the first
     // publish of the test can go out: a ping after the subscription proves it.
-    mosquitto_subscribe(client_, nullptr, "#", 0);
-    mosquitto_loop_start(client_);
+    mosquitto_subscribe(client_.get(), nullptr, "#", 0);
+    mosquitto_loop_start(client_.get());
     publish("probe/ready", "1");
     if (!waitForMessage("probe/ready")) {
         throw std::runtime_error("the probe's subscription did not take");
@@ -142,13 +142,16 @@ MqttProbe::MqttProbe(std::uint16_t port) {
 }
 
 MqttProbe::~MqttProbe() {
-    mosquitto_disconnect(client_);
-    mosquitto_loop_stop(client_, false);
-    mosquitto_destroy(client_);
+    mosquitto_disconnect(client_.get());
+    mosquitto_loop_stop(client_.get(), false);
+}
+
+void MqttProbe::Destroy::operator()(mosquitto* m) const {
+    mosquitto_destroy(m);
 }
 
 void MqttProbe::publish(const std::string& topic, const std::string& payload) {
-    mosquitto_publish(client_, nullptr, topic.c_str(), static_cast<int>(payload.size()),
+    mosquitto_publish(client_.get(), nullptr, topic.c_str(), static_cast<int>(payload.size()),
                       payload.data(), 1, false);
 }
 

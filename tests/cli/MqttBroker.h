@@ -13,6 +13,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -82,7 +83,10 @@ public:
 private:
     static void onMessage(mosquitto*, void* self, const mosquitto_message* m);
 
-    mosquitto* client_ = nullptr;
+    struct Destroy {
+        void operator()(mosquitto* m) const;
+    };
+    std::unique_ptr<mosquitto, Destroy> client_;
     mutable std::mutex mutex_;
     mutable std::condition_variable arrived_;
     std::vector<Received> received_;
