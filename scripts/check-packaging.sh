@@ -209,7 +209,7 @@ complete_words() { # the words of a command line; the last is the one being comp
         source "$1"; shift
         COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1))
         _tarnwell_cli
-        printf "%s\n" "${COMPREPLY[@]}"' _ "$root/usr/share/bash-completion/completions/tarnwell-cli" "$@"
+        [ ${#COMPREPLY[@]} -eq 0 ] || printf "%s\n" "${COMPREPLY[@]}"' _ "$root/usr/share/bash-completion/completions/tarnwell-cli" "$@"
 }
 
 check_completion() {
@@ -344,6 +344,11 @@ check_lintian() {
         cat "$scratch/lintian.log"
         return 1
     }
+    # Every program has its manual page.
+    if grep -q 'binary-without-manpage' "$scratch/lintian.log"; then
+        grep 'binary-without-manpage' "$scratch/lintian.log"
+        return 1
+    fi
 }
 
 expected_files | LC_ALL=C sort >"$scratch/expected"
