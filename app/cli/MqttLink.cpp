@@ -245,8 +245,10 @@ MqttLink::Outcome MqttLink::failed(int rc, bool handshake) {
         logLine(why);
         return handshake ? Outcome::NeverUp : Outcome::Lost;
     }
-    const std::string text =
-        rc == MOSQ_ERR_ERRNO ? std::string(std::strerror(error)) : mosquitto_strerror(rc);
+    const std::string text = rc == MOSQ_ERR_ERRNO       ? std::string(std::strerror(error))
+                             : rc == MOSQ_ERR_KEEPALIVE ? "it stopped answering"
+                             : rc == MOSQ_ERR_CONN_LOST ? "the connection broke"
+                                                        : mosquitto_strerror(rc);
     logLine((handshake ? "cannot reach " : "lost the connection to ") + broker + " (" + text + ")");
     return handshake ? Outcome::NeverUp : Outcome::Lost;
 }
