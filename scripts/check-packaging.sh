@@ -57,6 +57,8 @@ expected_files() {
         echo "usr/share/icons/hicolor/${size}x${size}/apps/$app_id.png"
     done
     echo usr/share/man/man1/tarnwell.1.gz
+    echo usr/share/man/man1/tarnwell-cli.1.gz
+    echo usr/share/bash-completion/completions/tarnwell-cli
     echo usr/share/doc/tarnwell/copyright
     echo usr/share/doc/tarnwell/changelog.gz
     echo "${rules_dir#/}/$rule"
@@ -180,6 +182,61 @@ check_rule() {
     return $ok
 }
 
+# man renders each page without a warning, and tarnwell-cli's page names every command.
+check_manpages() {
+    local page warnings ok=0
+    for page in "$root"/usr/share/man/man1/*.1.gz; do
+        warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
+        if [ -n "$warnings" ]; then
+            echo "$(basename "$page"): $warnings"
+            ok=1
+        fi
+    done
+    local text command
+    text=$(LC_ALL=C.UTF-8 MANWIDTH=80 man -l "$root/usr/share/man/man1/tarnwell-cli.1.gz" 2>/dev/null)
+    for command in info save load watch relay publish doctor "EXIT STATUS" TARNWELL_MQTT_PASSWORD; do
+        if ! grep -q "$command" <<<"$text"; then
+            echo "tarnwell-cli.1 does not mention $command"
+            ok=1
+        fi
+    done
+    return $ok
+}
+
+# The completion, loaded as bash-completion loads it, offers the commands and their words.
+complete_words() { # the words of a command line; the last is the one being completed
+    bash --norc -c '
+        source "$1"; shift
+        COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1))
+        _tarnwell_cli
+        [ ${#COMPREPLY[@]} -eq 0 ] || printf "%s\n" "${COMPREPLY[@]}"' _ "$root/usr/share/bash-completion/completions/tarnwell-cli" "$@"
+}
+
+check_completion() {
+    local got ok=0
+    got=$(complete_words tarnwell-cli "" | tr '\n' ' ')
+    [ "$got" = "info save load watch relay publish doctor --help --version " ] || {
+        echo "commands: '$got'"
+        ok=1
+    }
+    got=$(complete_words tarnwell-cli publish --all | tr '\n' ' ')
+    [ "$got" = "--allow-relay " ] || {
+        echo "publish --all: '$got'"
+        ok=1
+    }
+    got=$(complete_words tarnwell-cli relay 3 t | tr '\n' ' ')
+    [ "$got" = "toggle " ] || {
+        echo "relay 3 t: '$got'"
+        ok=1
+    }
+    got=$(complete_words tarnwell-cli watch --count "" | tr '\n' ' ')
+    [ -z "$got" ] || {
+        echo "watch --count: '$got'"
+        ok=1
+    }
+    return $ok
+}
+
 deb_field() {
     dpkg-deb -f "$deb" "$1"
 }
@@ -214,7 +271,7 @@ check_deb_control() {
     fi
     # Found by dpkg-shlibdeps from what the program links.
     if [ "$has_program" = 1 ]; then
-        for want in libusb-1.0-0 libqt6widgets6 libc6; do
+        for want in libusb-1.0-0 libqt6widgets6 libmosquitto1 libc6; do
             if [[ $(deb_field Depends) != *"$want "* ]]; then
                 echo "Depends lacks $want: '$(deb_field Depends)'"
                 ok=1
@@ -287,6 +344,11 @@ check_lintian() {
         cat "$scratch/lintian.log"
         return 1
     }
+    # Every program has its manual page.
+    if grep -q 'binary-without-manpage' "$scratch/lintian.log"; then
+        grep 'binary-without-manpage' "$scratch/lintian.log"
+        return 1
+    fi
 }
 
 expected_files | LC_ALL=C sort >"$scratch/expected"
@@ -297,6 +359,8 @@ check "icons are PNGs of their folder's size" check_icons
 check "desktop entry" check_desktop_entry
 check "AppStream metadata" check_metainfo
 check "udev rule" check_rule
+check "manual pages" check_manpages
+check "bash completion" check_completion
 
 echo "==> Building the .deb"
 cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/deb" >"$scratch/cpack.log" || {

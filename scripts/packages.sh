@@ -7,6 +7,9 @@ TARN_PACKAGES=(
     umockdev libumockdev-dev
     qt6-svg-dev # the program's SVG icon needs Qt's SVG icon engine at run time
     librsvg2-bin udev dpkg-dev file desktop-file-utils appstream lintian
+    # publish: the MQTT client library, and a broker, its command-line clients and openssl for
+    # the tests and the README's examples
+    libmosquitto-dev mosquitto mosquitto-clients openssl
 )
 
 # Installs only the packages that are not installed yet, and says what it does either way.

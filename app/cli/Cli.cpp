@@ -2,7 +2,9 @@
 
 #include "Commands.h"
 #include "ConfigFileError.h"
+#include "Doctor.h"
 #include "ExitStatus.h"
+#include "Publish.h"
 #include "UnitProbe.h"
 
 #include <CLI/CLI.hpp>
@@ -16,10 +18,12 @@ namespace {
 constexpr const char* kFooter = R"(Exit status:
   0  success
   1  the unit failed during the command: it went away, did not answer, or (save) some
-     items could not be read; those are named and left out of the file
+     items could not be read; those are named and left out of the file; or (publish)
+     the broker refused the user name or password, or TLS with it failed
   2  usage error: unknown command, bad option or argument (a channel other than 1-12 or inv)
   3  no unit: none is connected, or it cannot be opened (the message says why; for a
-     permission problem see "USB access on Linux" in the README)
+     permission problem run "tarnwell-cli doctor", or see "USB access on Linux" in the
+     README); doctor: the unit cannot be opened
   4  file error: the file cannot be read or written, or is not well-formed XML
   5  load: some item does not read back from the unit as the file gives it
 
@@ -33,6 +37,8 @@ struct Choices {
     std::string loadPath;
     bool dryRun = false;
     WatchOptions watch;
+    bool infoJson = false;
+    PublishOptions publish;
     std::string relayChannel;
     std::string relayAction;
 };
@@ -43,7 +49,38 @@ struct Commands {
     CLI::App* load;
     CLI::App* watch;
     CLI::App* relay;
+    CLI::App* publish;
+    CLI::App* doctor;
 };
+
+CLI::App* describePublish(CLI::App& app, PublishOptions& p) {
+    CLI::App* cmd = app.add_subcommand(
+        "publish", "Send the unit's telemetry to an MQTT broker until Ctrl-C (see the README)");
+    cmd->add_option("URL", p.url, "mqtt://[user@]host[:port]/prefix, or mqtts:// for TLS")
+        ->required();
+    cmd->add_option("--cafile", p.caFile, "Certificate authorities that vouch for the broker")
+        ->type_name("FILE");
+    cmd->add_option("--cert", p.certFile, "Client certificate (with --key)")->type_name("FILE");
+    cmd->add_option("--key", p.keyFile, "Client certificate's private key")->type_name("FILE");
+    cmd->add_option("--password-file", p.passwordFile,
+                    std::string("Broker password, the file's first line (else $") +
+                        kPasswordVariable + ")")
+        ->type_name("FILE");
+    cmd->add_option("--rate", p.rate, "Telemetry messages a second at most (latest values)")
+        ->type_name("HZ")
+        ->check(CLI::Range(0.001, 1000.0));
+    cmd->add_flag("--homeassistant", p.homeAssistant,
+                  "Announce the unit's sensors to Home Assistant (MQTT discovery)");
+    cmd->add_flag("--allow-relay", p.allowRelay,
+                  "Obey ON, OFF and TOGGLE on <prefix>/<serial>/relay/<1-12|inv>/set");
+    cmd->add_option("--count", p.count, "Stop after N packets")
+        ->type_name("N")
+        ->check(CLI::Range(1u, 1000000000u));
+    cmd->add_option("--queue", p.queue, "Messages held for a slow or absent broker (500)")
+        ->type_name("N")
+        ->check(CLI::Range(std::size_t{1}, std::size_t{1000000}));
+    return cmd;
+}
 
 Commands describe(CLI::App& app, Choices& c) {
     app.require_subcommand(1);
@@ -56,6 +93,8 @@ Commands describe(CLI::App& app, Choices& c) {
     Commands cmd{};
     cmd.info = app.add_subcommand(
         "info", "Show the unit's firmware version, hardware revision and serial number");
+    cmd.info->add_flag("--json", c.infoJson,
+                       "One JSON object, with the names of the outputs (see the README)");
     cmd.save = app.add_subcommand(
         "save", "Read the unit's whole configuration and write it to FILE (the window's format)");
     cmd.save->add_option("FILE", c.savePath, "Configuration file to write")->required();
@@ -66,7 +105,11 @@ Commands describe(CLI::App& app, Choices& c) {
                        "Only list what would change against the unit's values; send nothing");
     cmd.watch =
         app.add_subcommand("watch", "Show the unit's telemetry, one line per packet, until Ctrl-C");
-    cmd.watch->add_flag("--csv", c.watch.csv, "A header line, then one CSV line per packet");
+    CLI::Option* csv =
+        cmd.watch->add_flag("--csv", c.watch.csv, "A header line, then one CSV line per packet");
+    cmd.watch
+        ->add_flag("--json", c.watch.json, "One JSON object per line, named as the CSV columns")
+        ->excludes(csv);
     cmd.watch->add_option("--count", c.watch.count, "Stop after N packets")
         ->type_name("N")
         ->check(CLI::Range(1u, 1000000000u));
@@ -86,6 +129,9 @@ Commands describe(CLI::App& app, Choices& c) {
     cmd.relay->add_option("ACTION", c.relayAction, "on, off or toggle")
         ->required()
         ->check(CLI::IsMember({"on", "off", "toggle"}, CLI::ignore_case));
+    cmd.publish = describePublish(app, c.publish);
+    cmd.doctor = app.add_subcommand(
+        "doctor", "Say whether this user can open the unit, and if not why and how to fix it");
     return cmd;
 }
 
@@ -121,11 +167,17 @@ int dispatch(Session& s, const Commands& cmd, const Choices& c) {
     if (cmd.load->parsed()) {
         return load(s, c);
     }
+    if (cmd.doctor->parsed()) {
+        return runDoctor(s); // opens the unit itself, to see what stands in the way
+    }
+    if (cmd.publish->parsed()) {
+        return runPublish(s, c.publish); // waits for a unit itself
+    }
     if (!openUnit(s)) {
         return exit_status::kNoUnit;
     }
     if (cmd.info->parsed()) {
-        return runInfo(s);
+        return runInfo(s, c.infoJson);
     }
     if (cmd.save->parsed()) {
         return runSave(s, c.savePath);

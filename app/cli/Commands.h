@@ -12,7 +12,8 @@
 // unit unless that is what it is for, and none closes the unit.
 namespace Corvane::cli {
 
-int runInfo(Session& s);
+// With `json`, one JSON object (UnitInfo.h) that also names every output.
+int runInfo(Session& s, bool json);
 
 // Reads the whole configuration and writes it to `path` atomically. Items whose read fails
 // are left out and named on the error stream (status 1, the file still written); nothing is
@@ -26,6 +27,7 @@ int runLoad(Session& s, const TarnConfig& file, const std::string& path, bool dr
 
 struct WatchOptions {
     bool csv = false;
+    bool json = false;  // one JSON object per packet (TelemetryJson.h)
     unsigned count = 0; // packets to show; 0: until interrupted
 };
 // Streams telemetry, one line per packet, until `count` packets, an interrupt (SIGINT, SIGTERM,

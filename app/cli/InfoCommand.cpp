@@ -1,25 +1,19 @@
 #include "Commands.h"
 #include "ExitStatus.h"
 
-#include "ModuleVersion.h"
+#include "UnitInfo.h"
 
 namespace Corvane::cli {
 
-namespace {
-
-// The firmware the window asks owners to update to when a unit has an older one.
-constexpr tarn::ModuleVersion kRecommendedFirmware{1, 0, 5};
-
-} // namespace
-
-int runInfo(Session& s) {
+int runInfo(Session& s, bool json) {
+    if (json) {
+        s.out << unitInfoJson(readUnitInfo(s.dev)) << '\n';
+        return exit_status::kSuccess;
+    }
     const tarn::TarnInterface& d = s.dev;
-    const tarn::ModuleVersion version(static_cast<uint16_t>(d.versionMajor()),
-                                      static_cast<uint16_t>(d.versionMinor()),
-                                      static_cast<uint16_t>(d.versionBuild()));
     s.out << "Tarnwell unit\n";
     s.out << "  Firmware version:   " << d.version();
-    if (version < kRecommendedFirmware) {
+    if (firmwareUpdateRecommended(d)) {
         s.out << " (older than 1.0.5: an update is recommended)";
     }
     s.out << "\n  Hardware revision:  " << d.hwRev()

@@ -1,6 +1,7 @@
 #include "Commands.h"
 #include "ExitStatus.h"
 #include "InterruptFlag.h"
+#include "TelemetryJson.h"
 #include "TelemetryLine.h"
 #include "UnitText.h"
 
@@ -93,7 +94,10 @@ int runWatch(Session& s, const WatchOptions& options) {
             continue; // nothing within the read's timeout: look at the flag again
         }
         const double seconds = std::chrono::duration<double>(s.clock() - start).count();
-        s.out << (options.csv ? csvLine(seconds, seen) : textLine(seconds, seen, s.locale)) << '\n'
+        s.out << (options.json  ? telemetryJson(seconds, seen)
+                  : options.csv ? csvLine(seconds, seen)
+                                : textLine(seconds, seen, s.locale))
+              << '\n'
               << std::flush;
         if (!s.out) {
             break; // the reader went away (a closed pipe): stop as for an interrupt

@@ -23,6 +23,13 @@ TEST_F(CommandLine, UsageErrorsTouchNoUnit) {
         {"load"},
         {"save"},
         {"info", "extra"},
+        {"publish"},
+        {"publish", "ftp://broker/x"},
+        {"publish", "mqtt://user:pw@broker/x"},
+        {"publish", "mqtt://broker/x", "--rate", "0"},
+        {"publish", "mqtt://broker/x", "--cafile", "ca.crt"},
+        {"publish", "mqtts://broker/x", "--cert", "client.crt"},
+        {"publish", "mqtt://broker/x", "--password-file", "pw"},
     };
     for (const auto& args : cases) {
         bus().clearCalls();

@@ -1,0 +1,46 @@
+// tarnwell-cli-sim: the same terminal program over the simulated USB bus, with one simulated unit
+// attached and running in real time (50 telemetry packets a second), so that every command,
+// publish included, can be tried without a unit. Built, never installed.
+
+#include "Cli.h"
+#include "SimBus.h"
+#include "SimRealClock.h"
+#include "SimUnit.h"
+#include "TarnConfig.h"
+#include "TarnUsb.h"
+
+#include <array>
+#include <chrono>
+#include <csignal>
+#include <iostream>
+#include <string>
+#include <vector>
+
+int main(int argc, char** argv) {
+    std::signal(SIGPIPE, SIG_IGN); // as tarnwell-cli: a closed pipe is a failed write
+
+    sim::SimRealClock clock;
+    sim::SimUnit unit(sim::SimBus::instance(), clock);
+    // The call record is for tests; kept here it would grow with every packet.
+    sim::SimBus::instance().setRecording(false);
+    // Loads on every channel but the third, so that a relay switched on draws a current.
+    constexpr std::array<double, 12> kLoads{2.5, 4.0, 0.0, 7.5, 1.2, 12.0,
+                                            3.3, 0.8, 5.0, 6.5, 9.0, 15.0};
+    for (std::size_t ch = 0; ch < kLoads.size(); ++ch) {
+        unit.setLoad(ch, kLoads[ch]);
+    }
+
+    tarn::TarnUsb dev;
+    Corvane::cli::Session session{
+        dev,
+        std::cout,
+        std::cerr,
+        Corvane::TarnConfig().getLocale(),
+        [] {
+            return std::chrono::duration_cast<std::chrono::nanoseconds>(
+                std::chrono::steady_clock::now().time_since_epoch());
+        },
+    };
+    const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    return Corvane::cli::runCli(args, session);
+}
