@@ -12,6 +12,7 @@
 #include "WindowFonts.h"
 
 #include <QCheckBox>
+#include <QCompleter>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStringList>
@@ -57,6 +58,17 @@ W* place(W* widget, const char* name, const DesignScale& scale, int top, const S
     widget->setObjectName(QString::fromLatin1(name));
     widget->setGeometry(scale.rect(slot.x, top + slot.dy, slot.width, slot.height));
     return widget;
+}
+
+// A completer that no fuse box keeps, lent to each box's line edit while the box takes it over.
+QCompleter* standInCompleter(QWidget& parent) {
+    const QString name = QStringLiteral("fuseCompleterStandIn");
+    auto* completer = parent.findChild<QCompleter*>(name, Qt::FindDirectChildrenOnly);
+    if (completer == nullptr) {
+        completer = new QCompleter(&parent);
+        completer->setObjectName(name);
+    }
+    return completer;
 }
 
 // Clears the fuse lock however the commit ends.
@@ -116,7 +128,11 @@ void RelayChannel::createControls(QWidget* parent, const DesignScale& scale, int
 
 void RelayChannel::createFuseControls(QWidget* parent, const DesignScale& scale, int top) {
     comboBoxFuse = place(new DropDownList(parent), "comboBox1", scale, top, kFuse);
-    comboBoxFuse->setEditable(true);
+    // Made editable through a line edit that has a completer already: handed one without, the
+    // box builds a default completer, costly at start-up, only for the line below to drop it.
+    auto* edit = new QLineEdit(comboBoxFuse);
+    edit->setCompleter(standInCompleter(*parent));
+    comboBoxFuse->setLineEdit(edit);
     comboBoxFuse->setInsertPolicy(QComboBox::NoInsert);
     comboBoxFuse->setCompleter(nullptr); // a typed "7" stays 7, not 7.5
     comboBoxFuse->addItems(fuseChoices());
