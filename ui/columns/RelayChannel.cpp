@@ -17,6 +17,7 @@
 #include "WindowFonts.h"
 
 #include <QCheckBox>
+#include <QCompleter>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPointer>
@@ -119,6 +120,17 @@ QString generalNumber(double value) {
     return locale.toString(value, 'g', 15);
 }
 
+// A completer that no fuse box keeps, lent to each box's line edit while the box takes it over.
+QCompleter* standInCompleter(QWidget& parent) {
+    const QString name = QStringLiteral("fuseCompleterStandIn");
+    auto* completer = parent.findChild<QCompleter*>(name, Qt::FindDirectChildrenOnly);
+    if (completer == nullptr) {
+        completer = new QCompleter(&parent);
+        completer->setObjectName(name);
+    }
+    return completer;
+}
+
 // Clears the fuse lock however the commit ends.
 class UnlockOnExit {
 public:
@@ -176,7 +188,11 @@ void RelayChannel::createControls(QWidget* parent, const DesignScale& scale, int
 
 void RelayChannel::createFuseControls(QWidget* parent, const DesignScale& scale, int top) {
     comboBoxFuse = place(new DropDownList(parent), "comboBox1", scale, top, kFuse);
-    comboBoxFuse->setEditable(true);
+    // Made editable through a line edit that has a completer already: handed one without, the
+    // box builds a default completer, costly at start-up, only for the line below to drop it.
+    auto* edit = new QLineEdit(comboBoxFuse);
+    edit->setCompleter(standInCompleter(*parent));
+    comboBoxFuse->setLineEdit(edit);
     comboBoxFuse->setInsertPolicy(QComboBox::NoInsert);
     comboBoxFuse->setCompleter(nullptr); // a typed "7" stays 7, not 7.5
     comboBoxFuse->addItems(fuseChoices());

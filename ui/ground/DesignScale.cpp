@@ -2,9 +2,11 @@
 
 #include <QFont>
 #include <QFontMetricsF>
+#include <QHash>
 #include <QWidget>
 
 #include <cmath>
+#include <utility>
 
 namespace Corvane {
 namespace {
@@ -16,6 +18,15 @@ int scaled(int design, double factor) {
 } // namespace
 
 DesignScale::DesignScale(const QFont& font) {
+    // Each channel row and each dialog measures the same window font again; the cell of a font
+    // does not change while the program runs.
+    static QHash<QString, std::pair<double, double>> measured;
+    const QString key = font.key();
+    if (const auto known = measured.constFind(key); known != measured.cend()) {
+        fx_ = known->first;
+        fy_ = known->second;
+        return;
+    }
     static const QString letters =
         QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ");
     const QFontMetricsF metrics(font);
@@ -24,6 +35,7 @@ DesignScale::DesignScale(const QFont& font) {
     // A font without metrics (none installed) keeps the design size rather than collapsing.
     fx_ = width > 0 ? width / kDesignCharWidth : 1.0;
     fy_ = height > 0 ? height / kDesignCharHeight : 1.0;
+    measured.insert(key, {fx_, fy_});
 }
 
 DesignScale DesignScale::of(const QWidget& widget) {

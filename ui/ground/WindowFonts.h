@@ -4,8 +4,9 @@
 
 namespace Corvane {
 
-// The window's named fonts. Each asks for its family first and gives Qt free look-alikes to fall
-// back on, so that a Linux desktop without those fonts keeps the intended look.
+// The window's named fonts. Each names its family and free look-alikes for Qt to fall back on,
+// so that a Linux desktop without those fonts keeps the intended look; the families installed
+// are named first (looked up once, when the first font of the kind is built).
 class WindowFonts {
 public:
     // "Consolas": a monospace for script text.

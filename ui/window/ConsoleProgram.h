@@ -13,7 +13,10 @@ class FormMain;
 // loop ends, by an error too; no exception leaves. Returns the process exit code.
 class ConsoleProgram {
 public:
-    // Runs with the window built, before the loop starts (the simulated unit's own window).
+    // Runs once, from the event loop, as soon as the window is on the screen, together with the
+    // first poll: what comes second (the simulated unit's own window, the unit's configuration)
+    // does not hold up the console's first frame. An exception from it ends the program with
+    // exit code 1.
     using WindowHook = std::function<void(FormMain&)>;
 
     // Called before the QApplication exists: the desktop's style, palette and fonts.

@@ -9,6 +9,7 @@
 #include "SettingsMenu.h"
 #include "TarnUsb.h"
 #include "UnitSettings.h"
+#include "WindowIcon.h"
 
 #include <QAction>
 #include <QApplication>
@@ -61,7 +62,7 @@ FormMain::FormMain(QWidget* parent)
     , scale_(font()) {
     initTarnUiResources();
     setWindowTitle(QStringLiteral("Tarnwell v1.2 (Marlin Inc.)"));
-    setWindowIcon(QIcon(QStringLiteral(":/icons/com.marlin.Tarnwell.svg")));
+    setWindowIcon(WindowIcon::load());
     buildLayout();
     buildMenu();
     components = new QObject(this);
