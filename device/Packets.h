@@ -230,6 +230,15 @@ struct DataStreamPacket {
 static_assert(sizeof(DataStreamPacket) == 42);
 static_assert(offsetof(DataStreamPacket, body) == 2);
 
+// Bytes a host-to-unit stream packet sends: its packet word alone, or the word and one record.
+inline constexpr std::size_t kStreamWordBytes = offsetof(DataStreamPacket, body);
+template <typename L>
+inline constexpr std::size_t kStreamPacketBytes = kStreamWordBytes + sizeof(L);
+
+// A unit-to-host telemetry packet: a block mask, then the blocks it names, at most 64 bytes.
+inline constexpr std::size_t kTelemetryMaskBytes = sizeof(LeUint16);
+inline constexpr std::size_t kTelemetryPacketBytes = 64;
+
 // ---- Configuration pipe -------------------------------------------------------------------
 
 // One 64-byte request or reply on the configuration pipe. The nested structs are its layouts,
@@ -270,10 +279,10 @@ struct ConfigPacket {
         } fuse{};
     };
     struct chan_name {
-        static constexpr std::size_t kMaxName = 61;
+        static constexpr std::size_t kMaxName = 61; // the field keeps room for the terminator
         uint8_t cmd{};
         uint8_t channel{};
-        std::array<uint8_t, 62> name{};
+        std::array<uint8_t, kMaxName + 1> name{};
     };
     struct script {
         uint8_t cmd{};
@@ -288,12 +297,11 @@ struct ConfigPacket {
         CanMsgConfig buttons{};
     };
     struct script_data {
-        static constexpr int kHeader = 4;
-        static constexpr int kMaxChunk = 60;
+        static constexpr std::size_t kMaxChunk = 60;
         uint8_t cmd{};
         uint8_t type{};
         LeUint16 offset{};
-        std::array<uint8_t, 60> data{};
+        std::array<uint8_t, kMaxChunk> data{};
     };
     struct ip_settings {
         uint8_t cmd{};
@@ -384,6 +392,96 @@ static_assert(sizeof(ConfigPacket::mode_password) == 8);
 static_assert(offsetof(ConfigPacket::mode_password, pass) == 4);
 static_assert(sizeof(ConfigPacket::bt_use) == 2);
 static_assert(sizeof(ConfigPacket::int_fans) == 3);
+
+// ---- Exchange lengths ---------------------------------------------------------------------
+
+// What one configuration command sends and the fewest reply bytes it accepts.
+struct ExchangeLengths {
+    std::size_t request;
+    std::size_t minReply;
+};
+
+namespace lengths {
+
+// The command id alone, byte 0 of every layout: what a get without arguments sends and what a
+// set wants echoed.
+inline constexpr std::size_t kIdOnly = sizeof(ConfigPacket::factory_cal::cmd);
+
+// A set sends its whole layout; a get sends the id alone and wants the whole layout back.
+template <typename L>
+inline constexpr ExchangeLengths kSet{sizeof(L), kIdOnly};
+template <typename L>
+inline constexpr ExchangeLengths kGet{kIdOnly, sizeof(L)};
+
+} // namespace lengths
+
+// Every command's lengths, taken from its layout so that a record and the bytes sent for it
+// cannot disagree. A request or reply that stops short of a layout ends before the first
+// field it leaves out. A script chunk write sends the chunk after the header given here.
+constexpr ExchangeLengths exchangeLengths(Command command) {
+    using P = ConfigPacket;
+    using lengths::kGet;
+    using lengths::kIdOnly;
+    using lengths::kSet;
+    switch (command) {
+    case Command::READ_VERSION:
+        return kGet<P::version>;
+    case Command::SET_SERIAL_NUMBER: // the reply carries the unit's verdict
+        return {sizeof(P::serial_number), offsetof(P::serial_number, reserved)};
+    case Command::FACTORY_RESET:
+        return {kIdOnly, kIdOnly};
+    case Command::SET_CHANNEL_CONFIG:
+        return kSet<P::chan_config>;
+    case Command::GET_CHANNEL_CONFIG:
+        return {offsetof(P::chan_config, flags), sizeof(P::chan_config)};
+    case Command::SET_CHANNEL_NAME:
+        return kSet<P::chan_name>;
+    case Command::GET_CHANNEL_NAME:
+        return {offsetof(P::chan_name, name), sizeof(P::chan_name)};
+    case Command::EXECUTE_SCRIPT:
+    case Command::COMMIT_SCRIPT:
+        return kSet<P::script>;
+    case Command::GET_SCRIPT_STATUS:
+        return kGet<P::script>;
+    case Command::SET_MODE:
+        return kSet<P::mode>;
+    case Command::GET_MODE:
+        return kGet<P::mode>;
+    case Command::SET_BUTTON_CONFIG:
+        return kSet<P::button_cfg>;
+    case Command::GET_BUTTON_CONFIG:
+        return kGet<P::button_cfg>;
+    case Command::WRITE_SCRIPT_CHUNK:
+        return {offsetof(P::script_data, data), kIdOnly};
+    case Command::READ_SCRIPT_CHUNK: // a reply of the header alone carries no text
+        return {offsetof(P::script_data, data), offsetof(P::script_data, data)};
+    case Command::SET_IP_SETTINGS:
+        return kSet<P::ip_settings>;
+    case Command::GET_IP_SETTINGS:
+        return kGet<P::ip_settings>;
+    case Command::SET_CHANNEL_GROUPS:
+        return kSet<P::chan_groups>;
+    case Command::GET_CHANNEL_GROUPS:
+        return kGet<P::chan_groups>;
+    case Command::SET_ID:
+        return kSet<P::id>;
+    case Command::GET_ID:
+        return kGet<P::id>;
+    case Command::SET_MODE_PASSWORD:
+        return kSet<P::mode_password>;
+    case Command::GET_MODE_PASSWORD:
+        return kGet<P::mode_password>;
+    case Command::SET_BT_USE:
+        return kSet<P::bt_use>;
+    case Command::GET_BT_USE:
+        return kGet<P::bt_use>;
+    }
+    return {0, 0}; // not a command of the unit: nothing to send
+}
+
+// A name set is the one request that fills the whole packet.
+static_assert(exchangeLengths(Command::SET_CHANNEL_NAME).request == sizeof(ConfigPacket));
+static_assert(exchangeLengths(Command::GET_CHANNEL_NAME).minReply == sizeof(ConfigPacket));
 
 // One step of the fuse I²t field, in A²s (exactly 128/162759375).
 inline constexpr double kI2tStep = 7.864370331970124e-07;

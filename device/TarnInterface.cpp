@@ -8,6 +8,7 @@
 #include <cstring>
 #include <limits>
 #include <optional>
+#include <span>
 
 namespace tarn {
 
@@ -38,6 +39,11 @@ std::size_t textLength(const std::string& text) {
     return zero == std::string::npos ? text.size() : zero;
 }
 
+// A wire length as the pipes count it; every length here is at most one packet.
+int32_t pipeCount(std::size_t bytes) {
+    return static_cast<int32_t>(bytes);
+}
+
 template <typename L>
 Packet packetOf(const L& request) {
     Packet packet;
@@ -55,32 +61,35 @@ int32_t TarnInterface::readCfg(uint8_t* data, int32_t size) {
     return readCfg(data, size, kCfgTimeout);
 }
 
-bool TarnInterface::exchange(ConfigPacket& packet, int32_t requestBytes, int32_t minReply,
-                             int32_t timeout) {
+std::optional<std::size_t> TarnInterface::exchange(ConfigPacket& packet, ExchangeLengths lengths,
+                                                   int32_t timeout) {
     const uint8_t sent = packet.cmd();
-    if (!writeCfg(packet.data(), requestBytes, timeout)) {
-        return false;
+    if (!writeCfg(packet.data(), pipeCount(lengths.request), timeout)) {
+        return std::nullopt;
     }
     const int32_t n = readCfg(packet.data(), ConfigPacket::kSize, timeout);
     // A failed read (-1) is shorter than any minimum.
-    if (n < minReply) {
-        return false;
+    if (n < pipeCount(lengths.minReply) || packet.cmd() != sent) {
+        return std::nullopt;
     }
-    return packet.cmd() == sent;
+    return std::min(static_cast<std::size_t>(n), sizeof(ConfigPacket));
 }
 
-template <typename L>
-bool TarnInterface::exchange(const L& request, ConfigPacket& reply, int32_t requestBytes,
-                             int32_t minReply, int32_t timeout) {
+template <Command C, typename L>
+bool TarnInterface::exchange(L request, ConfigPacket& reply, int32_t timeout) {
+    constexpr ExchangeLengths kLengths = exchangeLengths(C);
+    static_assert(kLengths.request > 0 && kLengths.request <= sizeof(L),
+                  "a request is sent from its own record and never reaches past it");
+    request.cmd = commandByte(C);
     reply = packetOf(request);
-    return exchange(reply, requestBytes, minReply, timeout);
+    return exchange(reply, kLengths, timeout).has_value();
 }
 
 // ---- Identity -----------------------------------------------------------------------------
 
 bool TarnInterface::readVersion() {
     Packet reply;
-    if (!exchange(Packet::version{.cmd = commandByte(Command::READ_VERSION)}, reply, 1, 20)) {
+    if (!exchange<Command::READ_VERSION>(Packet::version{}, reply)) {
         return false;
     }
     const auto v = reply.as<Packet::version>();
@@ -111,13 +120,12 @@ bool TarnInterface::setChannelConfig(uint32_t channel, double fuse_current, doub
         return false;
     }
     Packet::chan_config request{};
-    request.cmd = commandByte(Command::SET_CHANNEL_CONFIG);
     request.channel = static_cast<uint8_t>(channel);
     request.flags = protect_fuse ? Packet::chan_config::kProtectFuse : uint8_t{0};
     request.fuse.current.set(*current);
     request.fuse.i2t.set(*i2t);
     Packet reply;
-    return exchange(request, reply, 12, 1);
+    return exchange<Command::SET_CHANNEL_CONFIG>(request, reply);
 }
 
 bool TarnInterface::getChannelConfig(uint32_t channel, double* fuse_current, double* fuse_i2t,
@@ -126,10 +134,9 @@ bool TarnInterface::getChannelConfig(uint32_t channel, double* fuse_current, dou
         return false;
     }
     Packet::chan_config request{};
-    request.cmd = commandByte(Command::GET_CHANNEL_CONFIG);
     request.channel = static_cast<uint8_t>(channel);
     Packet reply;
-    if (!exchange(request, reply, 2, 12)) {
+    if (!exchange<Command::GET_CHANNEL_CONFIG>(request, reply)) {
         return false;
     }
     const auto config = reply.as<Packet::chan_config>();
@@ -150,13 +157,12 @@ bool TarnInterface::setChannelName(uint32_t channel, const std::string& name) {
         return false;
     }
     Packet::chan_name request{};
-    request.cmd = commandByte(Command::SET_CHANNEL_NAME);
     request.channel = static_cast<uint8_t>(channel);
     // Longer names are cut so that the terminator always fits the field.
     const std::size_t length = std::min(textLength(name), Packet::chan_name::kMaxName);
     std::memcpy(request.name.data(), name.data(), length);
     Packet reply;
-    return exchange(request, reply, 64, 1);
+    return exchange<Command::SET_CHANNEL_NAME>(request, reply);
 }
 
 bool TarnInterface::getChannelName(uint32_t channel, std::string* name) {
@@ -164,31 +170,27 @@ bool TarnInterface::getChannelName(uint32_t channel, std::string* name) {
         return false;
     }
     Packet::chan_name request{};
-    request.cmd = commandByte(Command::GET_CHANNEL_NAME);
     request.channel = static_cast<uint8_t>(channel);
     Packet reply;
-    if (!exchange(request, reply, 2, 64)) {
+    if (!exchange<Command::GET_CHANNEL_NAME>(request, reply)) {
         return false;
     }
-    reply.raw[63] = 0;
+    auto named = reply.as<Packet::chan_name>();
+    named.name.back() = 0; // the text ends within the field, whatever the unit sent
     if (name != nullptr) {
-        const auto* text = reinterpret_cast<const char*>(reply.data() + 2);
-        name->assign(text, std::strlen(text));
+        name->assign(named.name.begin(), std::ranges::find(named.name, uint8_t{0}));
     }
     return true;
 }
 
 bool TarnInterface::setButtonConfig(const CanMsgConfig& buttons) {
     Packet reply;
-    return exchange(
-        Packet::button_cfg{.cmd = commandByte(Command::SET_BUTTON_CONFIG), .buttons = buttons},
-        reply, 9, 1);
+    return exchange<Command::SET_BUTTON_CONFIG>(Packet::button_cfg{.buttons = buttons}, reply);
 }
 
 bool TarnInterface::getButtonConfig(CanMsgConfig* buttons) {
     Packet reply;
-    if (!exchange(Packet::button_cfg{.cmd = commandByte(Command::GET_BUTTON_CONFIG), .buttons{}},
-                  reply, 1, 9)) {
+    if (!exchange<Command::GET_BUTTON_CONFIG>(Packet::button_cfg{}, reply)) {
         return false;
     }
     if (buttons != nullptr) {
@@ -199,12 +201,12 @@ bool TarnInterface::getButtonConfig(CanMsgConfig* buttons) {
 
 bool TarnInterface::setMode(uint8_t mode) {
     Packet reply;
-    return exchange(Packet::mode{.cmd = commandByte(Command::SET_MODE), .mode = mode}, reply, 2, 1);
+    return exchange<Command::SET_MODE>(Packet::mode{.mode = mode}, reply);
 }
 
 bool TarnInterface::getMode(uint8_t* mode) {
     Packet reply;
-    if (!exchange(Packet::mode{.cmd = commandByte(Command::GET_MODE), .mode = 0}, reply, 1, 2)) {
+    if (!exchange<Command::GET_MODE>(Packet::mode{}, reply)) {
         return false;
     }
     if (mode != nullptr) {
@@ -215,8 +217,7 @@ bool TarnInterface::getMode(uint8_t* mode) {
 
 bool TarnInterface::getScriptStatus(ScriptType* script) {
     Packet reply;
-    if (!exchange(Packet::script{.cmd = commandByte(Command::GET_SCRIPT_STATUS), .type = 0}, reply,
-                  1, 2)) {
+    if (!exchange<Command::GET_SCRIPT_STATUS>(Packet::script{}, reply)) {
         return false;
     }
     if (script != nullptr) {
@@ -227,16 +228,14 @@ bool TarnInterface::getScriptStatus(ScriptType* script) {
 
 bool TarnInterface::executeScript(ScriptType script) {
     Packet reply;
-    return exchange(Packet::script{.cmd = commandByte(Command::EXECUTE_SCRIPT), .type = script},
-                    reply, 2, 1);
+    return exchange<Command::EXECUTE_SCRIPT>(Packet::script{.type = script}, reply);
 }
 
 bool TarnInterface::setSerialNumber(uint32_t serial) {
     Packet::serial_number request{};
-    request.cmd = commandByte(Command::SET_SERIAL_NUMBER);
     request.serial.set(serial);
     Packet reply;
-    if (!exchange(request, reply, 8, 2)) {
+    if (!exchange<Command::SET_SERIAL_NUMBER>(request, reply)) {
         return false;
     }
     return reply.as<Packet::serial_number>().result != 0;
@@ -244,15 +243,13 @@ bool TarnInterface::setSerialNumber(uint32_t serial) {
 
 bool TarnInterface::factoryReset() {
     Packet reply;
-    return exchange(Packet::factory_cal{.cmd = commandByte(Command::FACTORY_RESET), .reserved{}},
-                    reply, 1, 1, kFactoryResetTimeout);
+    return exchange<Command::FACTORY_RESET>(Packet::factory_cal{}, reply, kFactoryResetTimeout);
 }
 
 bool TarnInterface::setIPSettings(uint32_t ipAddress, uint32_t subnet, uint32_t gateway,
                                   uint32_t dns1, uint32_t dns2, uint32_t lcmAddress,
                                   uint16_t lcmPort, bool dhcp) {
     Packet::ip_settings request{};
-    request.cmd = commandByte(Command::SET_IP_SETTINGS);
     request.dhcp = dhcp ? 1 : 0;
     request.lcmPort.set(lcmPort);
     request.ipAddress.set(ipAddress);
@@ -262,16 +259,15 @@ bool TarnInterface::setIPSettings(uint32_t ipAddress, uint32_t subnet, uint32_t 
     request.dns2.set(dns2);
     request.lcmAddress.set(lcmAddress);
     Packet reply;
-    return exchange(request, reply, 28, 1);
+    return exchange<Command::SET_IP_SETTINGS>(request, reply);
 }
 
 bool TarnInterface::getIPSettings(uint32_t* ipAddress, uint32_t* subnet, uint32_t* gateway,
                                   uint32_t* dns1, uint32_t* dns2, uint32_t* lcmAddress,
                                   uint16_t* lcmPort, bool* dhcp) {
     Packet::ip_settings request{};
-    request.cmd = commandByte(Command::GET_IP_SETTINGS);
     Packet reply;
-    if (!exchange(request, reply, 1, 28)) {
+    if (!exchange<Command::GET_IP_SETTINGS>(request, reply)) {
         return false;
     }
     const auto ip = reply.as<Packet::ip_settings>();
@@ -293,16 +289,14 @@ bool TarnInterface::getIPSettings(uint32_t* ipAddress, uint32_t* subnet, uint32_
 
 bool TarnInterface::setChannelGroups(uint16_t groups) {
     Packet::chan_groups request{};
-    request.cmd = commandByte(Command::SET_CHANNEL_GROUPS);
     request.groups.set(groups);
     Packet reply;
-    return exchange(request, reply, 3, 1);
+    return exchange<Command::SET_CHANNEL_GROUPS>(request, reply);
 }
 
 bool TarnInterface::getChannelGroups(uint16_t* groups) {
     Packet reply;
-    if (!exchange(Packet::chan_groups{.cmd = commandByte(Command::GET_CHANNEL_GROUPS), .groups{}},
-                  reply, 1, 3)) {
+    if (!exchange<Command::GET_CHANNEL_GROUPS>(Packet::chan_groups{}, reply)) {
         return false;
     }
     if (groups != nullptr) {
@@ -313,12 +307,12 @@ bool TarnInterface::getChannelGroups(uint16_t* groups) {
 
 bool TarnInterface::setId(uint8_t id) {
     Packet reply;
-    return exchange(Packet::id{.cmd = commandByte(Command::SET_ID), .id = id}, reply, 2, 1);
+    return exchange<Command::SET_ID>(Packet::id{.id = id}, reply);
 }
 
 bool TarnInterface::getId(uint8_t* id) {
     Packet reply;
-    if (!exchange(Packet::id{.cmd = commandByte(Command::GET_ID), .id = 0}, reply, 1, 2)) {
+    if (!exchange<Command::GET_ID>(Packet::id{}, reply)) {
         return false;
     }
     if (id != nullptr) {
@@ -329,17 +323,15 @@ bool TarnInterface::getId(uint8_t* id) {
 
 bool TarnInterface::setPassword(uint32_t pass) {
     Packet::mode_password request{};
-    request.cmd = commandByte(Command::SET_MODE_PASSWORD);
     request.pass.set(pass);
     Packet reply;
-    return exchange(request, reply, 8, 1);
+    return exchange<Command::SET_MODE_PASSWORD>(request, reply);
 }
 
 bool TarnInterface::getPassword(uint32_t* pass) {
     Packet::mode_password request{};
-    request.cmd = commandByte(Command::GET_MODE_PASSWORD);
     Packet reply;
-    if (!exchange(request, reply, 1, 8)) {
+    if (!exchange<Command::GET_MODE_PASSWORD>(request, reply)) {
         return false;
     }
     if (pass != nullptr) {
@@ -350,15 +342,13 @@ bool TarnInterface::getPassword(uint32_t* pass) {
 
 bool TarnInterface::setBluetoothEnabled(bool enabled) {
     Packet reply;
-    return exchange(Packet::bt_use{.cmd = commandByte(Command::SET_BT_USE),
-                                   .enabled = static_cast<uint8_t>(enabled ? 1 : 0)},
-                    reply, 2, 1);
+    return exchange<Command::SET_BT_USE>(
+        Packet::bt_use{.enabled = static_cast<uint8_t>(enabled ? 1 : 0)}, reply);
 }
 
 bool TarnInterface::getBluetoothEnabled(bool* enabled) {
     Packet reply;
-    if (!exchange(Packet::bt_use{.cmd = commandByte(Command::GET_BT_USE), .enabled = 0}, reply, 1,
-                  2)) {
+    if (!exchange<Command::GET_BT_USE>(Packet::bt_use{}, reply)) {
         return false;
     }
     if (enabled != nullptr) {
@@ -372,20 +362,20 @@ bool TarnInterface::getBluetoothEnabled(bool* enabled) {
 bool TarnInterface::sendDataStreamEnable() {
     DataStreamPacket packet{};
     packet.packet_word.set(kStreamEnableWord);
-    return writeStream(packet.bytes(), 2);
+    return writeStream(packet.bytes(), pipeCount(kStreamWordBytes));
 }
 
 bool TarnInterface::sendDataStreamDisable() {
     DataStreamPacket packet{};
     packet.packet_word.set(kStreamDisableWord);
-    return writeStream(packet.bytes(), 2);
+    return writeStream(packet.bytes(), pipeCount(kStreamWordBytes));
 }
 
 bool TarnInterface::sendRelayRequest(uint32_t channel, RelayAction action) {
     DataStreamPacket packet{};
     packet.packet_word.set(kRelayRequestWord);
     packet.setBody(CanMsgRequest{.channel = static_cast<uint8_t>(channel), .action = action});
-    return writeStream(packet.bytes(), 2 + static_cast<int32_t>(sizeof(CanMsgRequest)));
+    return writeStream(packet.bytes(), pipeCount(kStreamPacketBytes<CanMsgRequest>));
 }
 
 bool TarnInterface::sendRelayRequestOn(uint32_t channel) {
@@ -401,20 +391,21 @@ bool TarnInterface::sendRelayRequestToggle(uint32_t channel) {
 }
 
 bool TarnInterface::readDataStream(DataStreamFeedback& fb_data) {
-    constexpr int32_t kPacket = 64;
-    std::array<uint8_t, kPacket> buffer; // only the received bytes are looked at
-    const int32_t n = readStream(buffer.data(), kPacket);
-    if (n < 2) {
+    std::array<uint8_t, kTelemetryPacketBytes> buffer; // only the received bytes are looked at
+    const int32_t n = readStream(buffer.data(), pipeCount(buffer.size()));
+    if (n < pipeCount(kTelemetryMaskBytes)) {
         return false;
     }
-    const auto received = static_cast<std::size_t>(std::min(n, kPacket));
+    const auto received = std::min(static_cast<std::size_t>(n), buffer.size());
     return TelemetryDecoder::decode({buffer.data(), received}, fb_data);
 }
 
 // ---- Scripts ------------------------------------------------------------------------------
 
 bool TarnInterface::getScript(std::string& str, uint32_t script) {
-    constexpr std::size_t kHeader = Packet::script_data::kHeader;
+    constexpr std::size_t kHeader = offsetof(Packet::script_data, data);
+    constexpr ExchangeLengths kRead = exchangeLengths(Command::READ_SCRIPT_CHUNK);
+    static_assert(kRead.minReply == kHeader, "every accepted reply holds the header");
     str.clear();
     str.reserve(8192);
     for (;;) {
@@ -428,28 +419,21 @@ bool TarnInterface::getScript(std::string& str, uint32_t script) {
         request.type = static_cast<uint8_t>(script);
         request.offset.set(static_cast<uint16_t>(str.size()));
         Packet packet = packetOf(request);
-        if (!writeCfg(packet.data(), static_cast<int32_t>(kHeader), kCfgTimeout)) {
+        const auto received = exchange(packet, kRead);
+        if (!received) {
             return false;
         }
-        const int32_t n = readCfg(packet.data(), Packet::kSize, kCfgTimeout);
-        if (packet.cmd() != request.cmd) {
-            return false;
-        }
-        if (n < static_cast<int32_t>(kHeader)) {
-            return false;
-        }
-        const auto received = static_cast<std::size_t>(std::min(n, Packet::kSize));
-        if (received == kHeader) {
+        if (*received == kHeader) {
             return true; // no data: the text ends without a terminator
         }
-        const auto* data = reinterpret_cast<const char*>(packet.data() + kHeader);
-        const std::size_t count = received - kHeader;
-        const auto* zero = static_cast<const char*>(std::memchr(data, 0, count));
-        if (zero != nullptr) {
-            str.append(data, static_cast<std::size_t>(zero - data));
+        // The reply's text is what came after the header, at most the whole data field.
+        const auto chunk = packet.as<Packet::script_data>();
+        const auto text = std::span(chunk.data).first(*received - kHeader);
+        const auto zero = std::ranges::find(text, uint8_t{0});
+        str.append(text.begin(), zero);
+        if (zero != text.end()) {
             return true;
         }
-        str.append(data, count);
     }
 }
 
@@ -470,15 +454,15 @@ bool TarnInterface::setScript(const std::string& str, uint32_t script) {
         request.offset.set(static_cast<uint16_t>(pos));
         // The terminator is the zero already in the request past the copied characters.
         std::memcpy(request.data.data(), str.data() + pos, std::min(chunk, length - pos));
-        Packet reply;
-        if (!exchange(request, reply, static_cast<int32_t>(Packet::script_data::kHeader + chunk),
-                      1)) {
+        Packet packet = packetOf(request);
+        ExchangeLengths lengths = exchangeLengths(Command::WRITE_SCRIPT_CHUNK);
+        lengths.request += chunk;
+        if (!exchange(packet, lengths)) {
             return false;
         }
     }
     Packet reply;
-    return exchange(Packet::script{.cmd = commandByte(Command::COMMIT_SCRIPT), .type = type}, reply,
-                    2, 1);
+    return exchange<Command::COMMIT_SCRIPT>(Packet::script{.type = type}, reply);
 }
 
 } // namespace tarn

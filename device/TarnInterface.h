@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace tarn {
@@ -152,13 +153,14 @@ protected:
     uint32_t hwRev_ = 0;
 
 private:
-    // Sends the first `requestBytes` of `packet`, reads the reply into it, and checks that at
-    // least `minReply` bytes came and byte 0 echoes the command id.
-    bool exchange(ConfigPacket& packet, int32_t requestBytes, int32_t minReply,
-                  int32_t timeout = kCfgTimeout);
-    template <typename L>
-    bool exchange(const L& request, ConfigPacket& reply, int32_t requestBytes, int32_t minReply,
-                  int32_t timeout = kCfgTimeout);
+    // Sends the first `lengths.request` bytes of `packet` and reads the reply into it. Gives
+    // the reply's length once at least `lengths.minReply` bytes came and byte 0 echoes the
+    // command id, nothing otherwise.
+    std::optional<std::size_t> exchange(ConfigPacket& packet, ExchangeLengths lengths,
+                                        int32_t timeout = kCfgTimeout);
+    // The standard exchange of command C, its request built from record L (its id is set here).
+    template <Command C, typename L>
+    bool exchange(L request, ConfigPacket& reply, int32_t timeout = kCfgTimeout);
     bool executeScript(ScriptType script);
     bool sendRelayRequest(uint32_t channel, RelayAction action);
 };

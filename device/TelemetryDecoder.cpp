@@ -73,14 +73,14 @@ void convert(const Temperature& in, TempF32& out) {
 
 bool TelemetryDecoder::decode(std::span<const uint8_t> packet, DataStreamFeedback& fb) {
     const std::size_t n = packet.size();
-    if (n < 2) {
+    if (n < kTelemetryMaskBytes) {
         return false;
     }
-    const auto mask = static_cast<uint16_t>(packet[0] | (packet[1] << 8));
+    const uint16_t mask = recordFrom<LeUint16>(packet.data()).value();
     if (mask == 0) {
         return false;
     }
-    std::size_t pos = 2;
+    std::size_t pos = kTelemetryMaskBytes;
     if ((mask & kPowerBlockBit) != 0) {
         if (n - pos < sizeof(Power)) {
             return false;

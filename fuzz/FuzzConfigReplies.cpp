@@ -33,18 +33,24 @@ struct Outcome {
     Bytes sentinels;
 };
 
+// The vector grows first and the copy is of a known count into the room just made.
+void appendBytes(Bytes& out, const void* bytes, std::size_t count) {
+    const std::size_t at = out.size();
+    out.resize(at + count);
+    if (count > 0) {
+        std::memcpy(out.data() + at, bytes, count);
+    }
+}
+
 template <typename T>
 void append(Bytes& out, const T& value) {
     static_assert(std::is_trivially_copyable_v<T>);
-    std::array<uint8_t, sizeof(T)> raw{};
-    std::memcpy(raw.data(), &value, sizeof(T));
-    out.insert(out.end(), raw.begin(), raw.end());
+    appendBytes(out, &value, sizeof(T));
 }
 
 void append(Bytes& out, const std::string& s) {
-    const auto size = static_cast<uint32_t>(s.size());
-    append(out, size);
-    out.insert(out.end(), s.begin(), s.end());
+    append(out, static_cast<uint32_t>(s.size()));
+    appendBytes(out, s.data(), s.size());
 }
 
 template <typename... T>

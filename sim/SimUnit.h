@@ -129,8 +129,53 @@ private:
     Outcome configIn(const Transfer& t);
     Outcome streamOut(const Transfer& t);
     Outcome streamIn(const Transfer& t);
-    void handleRequest(std::span<const uint8_t> req);
+    // --- configuration requests (SimUnitRequests.cpp) ---
+    using Request = std::span<const uint8_t>;
+    // A reply being built: zeroed, byte 0 the command id, `length` preset to the command's
+    // reply length (the shortest it accepts).
+    struct ConfigReply {
+        std::array<uint8_t, 64> bytes{};
+        std::size_t length = 0;
+    };
+    // Fills the reply and says whether the unit answers; false leaves the host to time out.
+    using Handler = bool (SimUnit::*)(Request, ConfigReply&);
+    struct CommandEntry {
+        uint8_t id;
+        std::size_t minRequest; // a shorter request gets no reply
+        std::size_t replyLength;
+        Handler handler;
+    };
+    static const CommandEntry* findCommand(uint8_t id);
+    void handleRequest(Request req);
     void prepare(std::span<const uint8_t> reply, std::size_t minLength);
+
+    bool onReadVersion(Request req, ConfigReply& r);
+    bool onSetSerialNumber(Request req, ConfigReply& r);
+    bool onFactoryReset(Request req, ConfigReply& r);
+    bool onSetChannelConfig(Request req, ConfigReply& r);
+    bool onGetChannelConfig(Request req, ConfigReply& r);
+    bool onSetChannelName(Request req, ConfigReply& r);
+    bool onGetChannelName(Request req, ConfigReply& r);
+    bool onExecuteScript(Request req, ConfigReply& r);
+    bool onGetScriptStatus(Request req, ConfigReply& r);
+    bool onSetMode(Request req, ConfigReply& r);
+    bool onGetMode(Request req, ConfigReply& r);
+    bool onSetButtons(Request req, ConfigReply& r);
+    bool onGetButtons(Request req, ConfigReply& r);
+    bool onWriteScriptChunk(Request req, ConfigReply& r);
+    bool onReadScriptChunk(Request req, ConfigReply& r);
+    bool onCommitScript(Request req, ConfigReply& r);
+    bool onSetNetwork(Request req, ConfigReply& r);
+    bool onGetNetwork(Request req, ConfigReply& r);
+    bool onSetGroups(Request req, ConfigReply& r);
+    bool onGetGroups(Request req, ConfigReply& r);
+    bool onSetId(Request req, ConfigReply& r);
+    bool onGetId(Request req, ConfigReply& r);
+    bool onSetPin(Request req, ConfigReply& r);
+    bool onGetPin(Request req, ConfigReply& r);
+    bool onSetBluetooth(Request req, ConfigReply& r);
+    bool onGetBluetooth(Request req, ConfigReply& r);
+
     Outcome waitOut(unsigned timeoutMs);
     void sync();
     void onReplug();

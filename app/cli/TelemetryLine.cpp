@@ -99,7 +99,8 @@ std::string textLine(double seconds, const tarn::DataStreamFeedback& blocks,
                        " V |";
     std::size_t i = 6;
     for (unsigned ch = 1; ch <= kChannels; ++ch, i += 2) {
-        line += " " + std::to_string(ch) + ": " + orDash(f[i]) + " A " + orDash(f[i + 1]) + " ";
+        line.append(" ").append(std::to_string(ch)).append(": ");
+        line += orDash(f[i]) + " A " + orDash(f[i + 1]) + " ";
     }
     line += "| inverter " + orDash(f[i]) + " | internal " + orDash(f[i + 1]) + " " +
             orDash(f[i + 2]) + " " + orDash(f[i + 3]) + " \u00B0C | external " + orDash(f[i + 4]) +

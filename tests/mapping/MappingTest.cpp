@@ -179,7 +179,7 @@ TEST(LoadPlan, ItsChangesAreExactlyTheSettingsTheUnitHoldsOtherwise) {
 TEST(SaveImage, AChannelIsLeftOutWhenAnyOfItsItemsWasNotRead) {
     UnitState unit;
     for (std::size_t ch = 0; ch < kChannels; ++ch) {
-        unit.names[ch] = "n";
+        unit.names[ch].emplace("n");
         unit.fuses[ch] = ChannelFuse{699, 1, false};
     }
     unit.groups = 1;

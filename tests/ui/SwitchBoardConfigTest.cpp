@@ -294,9 +294,10 @@ TEST_F(SwitchBoardMenu, WhileOpenTheCommandOnlyRaisesItAndAfterClosingReadsAfres
 
     menu_->switchBoardToolStripMenuItem_Click();
     QPointer<SwitchBoardConfig> first = menu_->switchBoard();
-    ASSERT_FALSE(first.isNull());
-    EXPECT_TRUE(first->isVisible());
-    EXPECT_FALSE(first->isModal());
+    const SwitchBoardConfig* opened = first.data();
+    ASSERT_NE(opened, nullptr);
+    EXPECT_TRUE(opened->isVisible());
+    EXPECT_FALSE(opened->isModal());
     EXPECT_EQ(first->box(4)->currentText(), "Mode Select");
     EXPECT_EQ(reads(), 1u);
 

@@ -22,7 +22,8 @@ struct PendingAnswer {
 
 void closeIfStillOpen(QPointer<QWidget> dialog, std::shared_ptr<ModalOutcome> outcome,
                       int triesLeft) {
-    if (dialog.isNull() || !dialog->isVisible()) {
+    const QWidget* shown = dialog.data();
+    if (shown == nullptr || !shown->isVisible()) {
         return;
     }
     if (triesLeft > 0) {

@@ -314,7 +314,10 @@ void UsbfsUnit::submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
           resolve(urbData, offsetof(usbdevfs_urb, buffer),
                   static_cast<std::size_t>(urb->buffer_length))};
     const uint8_t endpoint = urb->endpoint;
-    calls_.back() += " " + std::to_string(endpoint >> 4) + std::to_string(endpoint & 0xFu);
+    calls_.back()
+        .append(" ")
+        .append(std::to_string(endpoint >> 4))
+        .append(std::to_string(endpoint & 0xFu));
     if ((endpoint & 0x80u) == 0) {
         const auto* bytes = u.buffer->data;
         sent_[endpoint].emplace_back(bytes, bytes + urb->buffer_length);

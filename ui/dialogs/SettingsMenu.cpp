@@ -89,7 +89,8 @@ void SettingsMenu::switchBoardToolStripMenuItem_Click() {
 
 SwitchBoardConfig* SettingsMenu::switchBoard() const {
     // Closing deletes the dialog later; from the moment it is closed it counts as gone.
-    return sbc_ != nullptr && sbc_->isVisible() ? sbc_.data() : nullptr;
+    SwitchBoardConfig* open = sbc_.data();
+    return open != nullptr && open->isVisible() ? open : nullptr;
 }
 
 void SettingsMenu::closeSwitchBoard() {
