@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 
@@ -33,6 +34,14 @@ void printNote() {
     (void)!::write(STDERR_FILENO, "\n", 1);
 }
 
+extern "C" void onHang(int) {
+    const char* lead = "\nrandom operator hung";
+    (void)!::write(STDERR_FILENO, lead, std::strlen(lead));
+    printNote();
+    std::signal(SIGABRT, SIG_DFL);
+    std::abort();
+}
+
 extern "C" void onFatalSignal(int signal) {
     printNote();
     std::signal(signal, SIG_DFL);
@@ -53,6 +62,11 @@ void noteStep(const std::string& step) {
     const std::size_t n = std::min(step.size(), sizeof note - 1);
     std::memcpy(note, step.data(), n);
     note[n] = '\0';
+    ::alarm(kHangSeconds);
+}
+
+void endSteps() {
+    ::alarm(0);
 }
 
 void installCrashNote() {
@@ -60,6 +74,7 @@ void installCrashNote() {
     __sanitizer_set_death_callback(printNote);
 #endif
     std::signal(SIGABRT, onFatalSignal);
+    std::signal(SIGALRM, onHang);
 #if !defined(__SANITIZE_ADDRESS__)
     // AddressSanitizer reports these itself, and its death callback prints the note.
     std::signal(SIGSEGV, onFatalSignal);

@@ -148,6 +148,7 @@ void RandomOperator::SetUp() {
 }
 
 void RandomOperator::TearDown() {
+    endSteps();
     urls_.reset();
     WindowTest::TearDown();
     QDir::setCurrent(cwd_);
