@@ -7,7 +7,7 @@ namespace {
 
 // Mostly ticks between the operator's doings, as the timer would fit them in; the cable and
 // the vehicle change far less often than the operator clicks.
-constexpr std::array<ActionKind, 21> kActions{{
+constexpr std::array<ActionKind, 22> kActions{{
     {"tick", 24, tick},
     {"click a button", 10, clickButton},
     {"click a check box", 8, clickCheckBox},
@@ -20,6 +20,7 @@ constexpr std::array<ActionKind, 21> kActions{{
     {"use the switch board", 3, useSwitchBoard},
     {"press a key", 4, pressKey},
     {"click anywhere", 4, clickAnywhere},
+    {"turn the wheel", 2, scrollWheel},
     {"unplug", 2, unplug},
     {"replug", 10, replug},
     {"restart the unit", 1, restart},

@@ -34,6 +34,7 @@ std::string useMenu(Session& s);
 std::string useSwitchBoard(Session& s);
 std::string pressKey(Session& s);
 std::string clickAnywhere(Session& s);
+std::string scrollWheel(Session& s);
 
 // What happens to the unit and its cable (UnitActions.cpp).
 std::string unplug(Session& s);

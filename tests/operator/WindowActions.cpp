@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QTabBar>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <array>
@@ -63,10 +64,12 @@ void leave(Session& s, QWidget& box) {
     }
 }
 
-constexpr std::array kKeys{Qt::Key_Tab,       Qt::Key_Backtab, Qt::Key_Return, Qt::Key_Escape,
-                           Qt::Key_Space,     Qt::Key_Up,      Qt::Key_Down,   Qt::Key_Delete,
-                           Qt::Key_Backspace, Qt::Key_Home,    Qt::Key_End,    Qt::Key_5,
-                           Qt::Key_Minus,     Qt::Key_Equal,   Qt::Key_A,      Qt::Key_Period};
+// Keys as they come; a fifth of them with Ctrl held (select all, copy, paste, cut, undo, zoom).
+constexpr std::array kKeys{Qt::Key_Tab,   Qt::Key_Backtab, Qt::Key_Return,    Qt::Key_Escape,
+                           Qt::Key_Space, Qt::Key_Up,      Qt::Key_Down,      Qt::Key_Delete,
+                           Qt::Key_Home,  Qt::Key_End,     Qt::Key_Backspace, Qt::Key_5,
+                           Qt::Key_Minus, Qt::Key_Equal,   Qt::Key_Period,    Qt::Key_A,
+                           Qt::Key_C,     Qt::Key_V,       Qt::Key_X,         Qt::Key_Z};
 
 } // namespace
 
@@ -248,6 +251,27 @@ std::string pressKey(Session& s) {
     QWidget& target = keyTarget(s.window);
     QTest::keyClick(&target, key, modifiers);
     return did("key on", target, QKeySequence(QKeyCombination(modifiers, key)).toString());
+}
+
+// A turn of the mouse wheel over whatever is under the pointer: a list there changes its
+// choice without being opened or given the focus.
+std::string scrollWheel(Session& s) {
+    std::vector<QWidget*> under = usable<QWidget>(s.window);
+    if (s.dice.oneIn(2)) {
+        const auto lists = usable<QComboBox>(s.window);
+        under.assign(lists.begin(), lists.end());
+    }
+    QWidget* widget = any(s, under);
+    if (widget == nullptr) {
+        return {};
+    }
+    const QPointF at = QRectF(widget->rect()).center();
+    const QPoint delta(0, s.dice.oneIn(2) ? QWheelEvent::DefaultDeltasPerStep
+                                          : -QWheelEvent::DefaultDeltasPerStep);
+    QWheelEvent wheel(at, widget->mapToGlobal(at), QPoint(), delta, Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(widget, &wheel);
+    return did("scroll over", *widget);
 }
 
 std::string clickAnywhere(Session& s) {
