@@ -126,10 +126,9 @@ std::string editLine(Session& s) {
     if (box == nullptr) {
         return {};
     }
-    QWidget& control =
-        box->parentWidget() != nullptr && qobject_cast<QComboBox*>(box->parentWidget()) != nullptr
-            ? *box->parentWidget()
-            : *box;
+    // A fuse list's box is named after its list.
+    auto* list = qobject_cast<QComboBox*>(box->parentWidget());
+    const QObject& control = list != nullptr ? static_cast<QObject&>(*list) : *box;
     click(*box);
     if (s.dice.oneIn(2)) {
         QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
