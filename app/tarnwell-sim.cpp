@@ -4,6 +4,7 @@
 
 #include "ConsoleProgram.h"
 #include "FormMain.h"
+#include "ReplayOption.h"
 #include "SimBus.h"
 #include "SimRealClock.h"
 #include "SimUnit.h"
@@ -15,12 +16,18 @@
 #include <exception>
 
 int main(int argc, char** argv) try {
+    const tarnsim::ReplayOption replay = tarnsim::ReplayOption::parse(argc, argv);
+    if (!replay.error.empty()) {
+        std::fprintf(stderr, "tarnwell-sim: %s\n", replay.error.c_str());
+        return 2;
+    }
     // Declared first so that they outlive the window, whose teardown still talks to the unit.
     sim::SimRealClock clock;
     sim::SimUnit unit(sim::SimBus::instance(), clock);
     // The call record is for tests; kept here it would grow with every tick for as long as the
     // demo runs.
     sim::SimBus::instance().setRecording(false);
+    unit.setPacketSource(replay.replay.get());
 
     Corvane::ConsoleProgram::usePlatformStyle();
     QApplication app(argc, argv);

@@ -1,5 +1,6 @@
 #include "SimUnit.h"
 
+#include "SimPacketSource.h"
 #include "SimWire.h"
 
 #include <algorithm>
@@ -224,7 +225,7 @@ Outcome SimUnit::streamIn(const Transfer& t) {
         sync();
     }
     const std::size_t length = buildPacket();
-    nextDue_ += period_;
+    nextDue_ += source_ != nullptr ? source_->nextPacketIn() : period_;
     nextDue_ = std::max(nextDue_, clock_.now());
     if (length > t.buffer.size()) {
         return Outcome{LIBUSB_ERROR_OVERFLOW, 0};
@@ -235,6 +236,9 @@ Outcome SimUnit::streamIn(const Transfer& t) {
 
 std::size_t SimUnit::buildPacket() {
     const std::span<uint8_t, 64> p(packet_);
+    if (source_ != nullptr) {
+        return source_->writePacket(p);
+    }
     const bool power = powerNext_;
     powerNext_ = !powerNext_;
     if (power) {

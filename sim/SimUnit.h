@@ -71,6 +71,8 @@ enum class ReplyFault : uint8_t {
 // It is powered by the vehicle, not the bus: its stored settings and relays survive an unplug,
 // and a replug comes back with streaming off, any reply dropped and an unfinished script write
 // discarded.
+class SimPacketSource;
+
 class SimUnit {
 public:
     static constexpr uint16_t kVendorId = 0xA37C;
@@ -110,6 +112,9 @@ public:
     void unplugAfterRequests(unsigned count) { unplugAfter_ = count; }
 
     void setTelemetryRate(unsigned packetsPerSecond);
+    // Streams the source's packets, at its pace, instead of the model's; null goes back to the
+    // model. The source outlives its use here.
+    void setPacketSource(SimPacketSource* source) { source_ = source; }
     void setScriptDuration(SimClock::Duration duration) { scriptDuration_ = duration; }
 
     // --- inspection (each brings the model up to the clock first) ---
@@ -208,6 +213,7 @@ private:
     bool streaming_ = false;
     SimClock::Duration period_;
     SimClock::Duration nextDue_{0};
+    SimPacketSource* source_ = nullptr;
     bool powerNext_ = true;
     std::array<uint8_t, 64> packet_{};
 };

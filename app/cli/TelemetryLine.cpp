@@ -1,6 +1,7 @@
 #include "TelemetryLine.h"
 
 #include "Packets.h"
+#include "TelemetryCsv.h"
 
 #include <iomanip>
 #include <sstream>
@@ -72,23 +73,11 @@ std::string orDash(const std::string& field) {
 } // namespace
 
 std::string csvHeader() {
-    std::string h = "time_s,total_current_a,battery_v,ignition1_v,ignition2_v,ignition3_v";
-    for (unsigned ch = 1; ch <= kChannels; ++ch) {
-        h += ",ch" + std::to_string(ch) + "_a,ch" + std::to_string(ch) + "_state";
-    }
-    h += ",inverter,internal1_c,internal2_c,internal3_c";
-    h += ",external1_c,external2_c,external3_c,external4_c,mode,bluetooth";
-    return h;
+    return telemetryCsvHeader();
 }
 
 std::string csvLine(double seconds, const tarn::DataStreamFeedback& blocks) {
-    // Currents and voltages come in mA and mV: three decimals keep every value exact.
-    const std::vector<std::string> fields = fieldsOf(seconds, blocks, std::locale::classic(), 3, 2);
-    std::string line;
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        line += (i == 0 ? "" : ",") + fields[i];
-    }
-    return line;
+    return telemetryCsvLine(seconds, blocks);
 }
 
 std::string textLine(double seconds, const tarn::DataStreamFeedback& blocks,

@@ -126,7 +126,9 @@ TEST_F(FormMainTest, ListsOfferTheirItemsAndShowNothingYet) {
 
 TEST_F(FormMainTest, MenuHoldsItsNineCommandsInOrder) {
     const QList<QAction*> menus = window().menuBar()->actions();
-    ASSERT_EQ(menus.size(), 3);
+    // The three menus, then the Tools menu beside them.
+    ASSERT_EQ(menus.size(), 4);
+    EXPECT_EQ(menus[3]->text(), "Tools");
     const QStringList titles{"File", "Settings", "Run"};
     const QList<QStringList> items{
         {"Save Config (*.xml)", "Load Config (*.xml)", "Factory Reset", "Exit"},

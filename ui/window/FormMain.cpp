@@ -8,6 +8,7 @@
 #include "ScriptsPanel.h"
 #include "SettingsMenu.h"
 #include "TarnUsb.h"
+#include "TelemetryTools.h"
 #include "UnitSettings.h"
 #include "WindowIcon.h"
 
@@ -74,6 +75,8 @@ FormMain::FormMain(QWidget* parent)
     buildRows();
     pollingLoop_ = std::make_unique<PollingLoop>(*this, dev, *settings_, *readings_, *scripts_,
                                                  channels_, *inverterChannel_);
+    telemetryTools_ = std::make_unique<TelemetryTools>(*this);
+    pollingLoop_->setTelemetrySink(telemetryTools_.get());
     connect(timer1_, &QTimer::timeout, this,
             [this] { HandlerGuard::run(this, [this] { timer1_Tick(); }); });
     resize(scale_.x(kClientWidth), scale_.y(kClientHeight));
@@ -88,6 +91,7 @@ void FormMain::dispose() {
         return;
     }
     disposed_ = true;
+    telemetryTools_->stopRecording();
     // The switch board borrows dev: it goes first.
     settingsMenu_->closeSwitchBoard();
     if (dev) {

@@ -19,6 +19,7 @@ class PollingLoop;
 class Readings;
 class ScriptsPanel;
 class SettingsMenu;
+class TelemetryTools;
 class UnitSettings;
 
 // The console's one window, and its table of contents: it owns the device object `dev`, the
@@ -77,6 +78,8 @@ public:
     SettingsMenu& settingsMenu() const { return *settingsMenu_; }
     const ChannelRows& channels() const { return channels_; }
     RelayChannel& inverterChannel() const { return *inverterChannel_; }
+    // The Tools menu's live plot and recording.
+    TelemetryTools& telemetryTools() const { return *telemetryTools_; }
     QTimer* timer1() const { return timer1_; }
     QGroupBox* groupChannels() const { return groupChannels_; }
     // The scale of the window's font that every design-pixel position went through.
@@ -117,6 +120,7 @@ private:
     ChannelRows channels_{};
     RelayChannel* inverterChannel_ = nullptr;
     std::unique_ptr<PollingLoop> pollingLoop_;
+    std::unique_ptr<TelemetryTools> telemetryTools_;
 };
 
 } // namespace Corvane

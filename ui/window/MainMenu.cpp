@@ -14,7 +14,7 @@ QMenu* menu(QMenuBar& bar, const char* name, const char* title) {
 }
 
 QAction* item(QMenu* m, const char* name, const char* text) {
-    QAction* action = m->addAction(QString::fromLatin1(text));
+    QAction* action = m->addAction(QString::fromUtf8(text));
     action->setObjectName(QString::fromLatin1(name));
     return action;
 }
@@ -41,6 +41,13 @@ MainMenu::MainMenu(QMenuBar& bar) {
     stopToolStripMenuItem = item(runToolStripMenuItem, "stopToolStripMenuItem", "Stop");
     startupToolStripMenuItem = item(runToolStripMenuItem, "startupToolStripMenuItem", "Startup");
     shutdownToolStripMenuItem = item(runToolStripMenuItem, "shutdownToolStripMenuItem", "Shutdown");
+
+    toolsToolStripMenuItem = menu(bar, "toolsToolStripMenuItem", "Tools");
+    toolsToolStripMenuItem->addSeparator();
+    livePlotToolStripMenuItem =
+        item(toolsToolStripMenuItem, "livePlotToolStripMenuItem", "Live Plot");
+    recordTelemetryToolStripMenuItem =
+        item(toolsToolStripMenuItem, "recordTelemetryToolStripMenuItem", "Record Telemetry\u2026");
 }
 
 } // namespace Corvane

@@ -6,8 +6,9 @@ class QMenuBar;
 
 namespace Corvane {
 
-// The window's menu bar: "File", "Settings" and "Run" with their nine commands, in order. It only
-// builds them; the window and its helpers connect each command to its handler.
+// The window's menu bar: "File", "Settings" and "Run" with their nine commands, in order, then
+// "Tools" with the live plot and the recording. It only builds them; the window and its helpers
+// connect each command to its handler.
 class MainMenu {
 public:
     explicit MainMenu(QMenuBar& bar);
@@ -26,6 +27,10 @@ public:
     QAction* stopToolStripMenuItem = nullptr;
     QAction* startupToolStripMenuItem = nullptr;
     QAction* shutdownToolStripMenuItem = nullptr;
+
+    QMenu* toolsToolStripMenuItem = nullptr;
+    QAction* livePlotToolStripMenuItem = nullptr;
+    QAction* recordTelemetryToolStripMenuItem = nullptr;
 };
 
 } // namespace Corvane

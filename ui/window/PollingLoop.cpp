@@ -93,6 +93,9 @@ void PollingLoop::poll(tarn::TarnInterface& dev) {
         if (fb.status != nullptr) {
             showStatus(*fb.status);
         }
+        if (sink_ != nullptr) {
+            sink_->packetShown(fb);
+        }
     }
     showScriptIdPin(dev);
 }
@@ -216,6 +219,9 @@ void PollingLoop::checkFirmware(const tarn::TarnInterface& dev) {
 void PollingLoop::retry() {
     settings_.showDisconnected();
     scripts_.showNoScript();
+    if (sink_ != nullptr) {
+        sink_->unitAway();
+    }
 }
 
 } // namespace Corvane

@@ -10,8 +10,9 @@
 class QWidget;
 
 namespace tarn {
+struct DataStreamFeedback;
 struct InverterFeedback;
-}
+} // namespace tarn
 
 namespace Corvane {
 
@@ -23,6 +24,16 @@ class UnitSettings;
 // connects a unit that has just opened (reading its whole configuration into the window once),
 // or shows that none is there. Every wait is a device call bounded by its USB timeout. A tick
 // reads; what it read goes to the column that shows it.
+// Where the loop hands the telemetry it shows (the live plot's history, a recording).
+class TelemetrySink {
+public:
+    virtual ~TelemetrySink() = default;
+    // A packet the window has just shown.
+    virtual void packetShown(const tarn::DataStreamFeedback& packet) = 0;
+    // A tick found no unit: called on every such tick.
+    virtual void unitAway() = 0;
+};
+
 class PollingLoop {
 public:
     // The maker's firmware download page, offered to units older than the recommended version.
@@ -38,6 +49,8 @@ public:
     void timer1_Tick();
     void updateInverterStatus(const tarn::InverterFeedback& inverter);
     void setSerialText(std::uint32_t serial);
+    // The sink outlives the loop, or is unset first.
+    void setTelemetrySink(TelemetrySink* sink) { sink_ = sink; }
 
     // The old-firmware notice is shown at most once per run, across reconnections.
     static bool firmwareChecked();
@@ -66,6 +79,7 @@ private:
     ScriptsPanel& scripts_;
     const ChannelRows& rows_;
     RelayChannel& inverter_;
+    TelemetrySink* sink_ = nullptr;
 };
 
 } // namespace Corvane
