@@ -14,7 +14,7 @@ namespace Corvane::mapping {
 namespace fs = std::filesystem;
 namespace {
 
-using Clock = std::chrono::system_clock;
+using SystemClock = std::chrono::system_clock;
 
 // "20261209T103512.345Z-": 15 digits and letters, a dot, three digits, "Z-".
 constexpr std::size_t kStampLength = 21;
@@ -31,7 +31,7 @@ bool validReason(std::string_view reason) {
     });
 }
 
-std::optional<Clock::time_point> parseStamp(std::string_view s) {
+std::optional<SystemClock::time_point> parseStamp(std::string_view s) {
     if (s.size() < kStampLength || s[8] != 'T' || s[15] != '.' || s[19] != 'Z' || s[20] != '-' ||
         !allDigits(s.substr(0, 8)) || !allDigits(s.substr(9, 6)) || !allDigits(s.substr(16, 3))) {
         return std::nullopt;
@@ -50,10 +50,18 @@ std::optional<Clock::time_point> parseStamp(std::string_view s) {
     if (seconds == static_cast<std::time_t>(-1)) {
         return std::nullopt;
     }
-    return Clock::from_time_t(seconds) + std::chrono::milliseconds(number(16, 3));
+    return SystemClock::from_time_t(seconds) + std::chrono::milliseconds(number(16, 3));
 }
 
 } // namespace
+
+BackupStore::BackupStore(fs::path root, Clock clock)
+    : root_(std::move(root))
+    , clock_(clock ? std::move(clock) : Clock([] { return SystemClock::now(); })) {}
+
+fs::path BackupStore::folder(std::uint32_t serial) const {
+    return root_ / std::to_string(serial);
+}
 
 fs::path BackupStore::defaultRoot() {
     const char* dataHome = std::getenv("XDG_DATA_HOME");
@@ -67,7 +75,7 @@ fs::path BackupStore::defaultRoot() {
     return base / "tarnwell" / "backups";
 }
 
-std::string BackupStore::fileName(Clock::time_point when, std::string_view reason) {
+std::string BackupStore::fileName(SystemClock::time_point when, std::string_view reason) {
     const auto since = when.time_since_epoch();
     const auto seconds = std::chrono::floor<std::chrono::seconds>(since);
     const auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(since - seconds);
@@ -100,22 +108,27 @@ std::optional<BackupEntry> BackupStore::parseFileName(const std::string& name) {
 }
 
 fs::path BackupStore::write(std::uint32_t serial, std::string_view reason, const TarnConfig& config,
-                            Clock::time_point when) const {
-    const fs::path folder = root_ / std::to_string(serial);
+                            SystemClock::time_point when) const {
+    const fs::path unitFolder = folder(serial);
     std::error_code ec;
-    fs::create_directories(folder, ec);
+    fs::create_directories(unitFolder, ec);
     if (ec) {
-        throw ConfigFileError(folder.string(), ec.message());
+        throw ConfigFileError(unitFolder.string(), ec.message());
     }
     // Two backups within one millisecond (a test, a script) still get a name each, in order.
     const auto ms = std::chrono::time_point_cast<std::chrono::milliseconds>(when);
-    fs::path path = folder / fileName(ms, reason);
+    fs::path path = unitFolder / fileName(ms, reason);
     for (int step = 1; fs::exists(path, ec) && step < 1000; ++step) {
-        path = folder / fileName(ms + std::chrono::milliseconds(step), reason);
+        path = unitFolder / fileName(ms + std::chrono::milliseconds(step), reason);
     }
     config.writeConfigFile(path.string());
-    prune(folder);
+    prune(unitFolder);
     return path;
+}
+
+fs::path BackupStore::write(std::uint32_t serial, std::string_view reason,
+                            const TarnConfig& config) const {
+    return write(serial, reason, config, clock_());
 }
 
 std::vector<BackupEntry> BackupStore::entriesIn(const fs::path& folder,
@@ -147,7 +160,7 @@ void BackupStore::prune(const fs::path& folder) const {
 }
 
 std::vector<BackupEntry> BackupStore::list(std::uint32_t serial) const {
-    return entriesIn(root_ / std::to_string(serial), serial);
+    return entriesIn(folder(serial), serial);
 }
 
 std::vector<BackupEntry> BackupStore::listAll() const {

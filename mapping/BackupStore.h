@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,8 +34,10 @@ public:
     static constexpr std::string_view kBeforeReset = "before-reset";
     static constexpr std::string_view kBeforeSend = "before-send";
 
-    explicit BackupStore(std::filesystem::path root)
-        : root_(std::move(root)) {}
+    using Clock = std::function<std::chrono::system_clock::time_point()>;
+
+    // `clock` gives the moment a backup is taken; by default the system's time.
+    explicit BackupStore(std::filesystem::path root, Clock clock = {});
 
     // <data dir>/backups, where the data dir is the one the window's toolkit gives the program
     // (its application data location): $XDG_DATA_HOME/tarnwell, or ~/.local/share/tarnwell.
@@ -48,6 +51,11 @@ public:
     std::filesystem::path write(std::uint32_t serial, std::string_view reason,
                                 const TarnConfig& config,
                                 std::chrono::system_clock::time_point when) const;
+    // The same, taken now by the store's clock.
+    std::filesystem::path write(std::uint32_t serial, std::string_view reason,
+                                const TarnConfig& config) const;
+    // The folder that holds one unit's backups (it may not exist yet).
+    std::filesystem::path folder(std::uint32_t serial) const;
 
     // One unit's backups, newest first; empty when there are none or the folder is unreadable.
     std::vector<BackupEntry> list(std::uint32_t serial) const;
@@ -66,6 +74,7 @@ private:
                                        std::uint32_t serial) const;
 
     std::filesystem::path root_;
+    Clock clock_;
 };
 
 } // namespace Corvane::mapping
