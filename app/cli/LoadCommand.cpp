@@ -1,13 +1,14 @@
 #include "Commands.h"
 #include "ExitStatus.h"
+#include "ItemView.h"
 #include "LoadPlan.h"
 #include "PlanSend.h"
-#include "ShownValue.h"
 
 namespace Corvane::cli {
 namespace {
 
 using mapping::ItemChange;
+using mapping::shown;
 
 int disconnected(Session& s, const std::string& what) {
     s.err << "tarnwell-cli: the unit was disconnected " << what
