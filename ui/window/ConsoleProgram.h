@@ -19,6 +19,10 @@ public:
     // exit code 1.
     using WindowHook = std::function<void(FormMain&)>;
 
+    // The name the program's data folder (where backups are kept) goes by: the same folder
+    // tarnwell-cli uses. Set on the application before the window is built.
+    static constexpr const char* kApplicationName = "tarnwell";
+
     // Called before the QApplication exists: the desktop's style, palette and fonts.
     static void usePlatformStyle();
     static int run(QApplication& app, const WindowHook& hook = {});
