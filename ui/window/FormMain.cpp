@@ -8,7 +8,9 @@
 #include "ScriptsPanel.h"
 #include "SettingsMenu.h"
 #include "TarnUsb.h"
+#include "ToolsMenu.h"
 #include "UnitSettings.h"
+#include "WindowBackups.h"
 #include "WindowIcon.h"
 
 #include <QAction>
@@ -178,6 +180,24 @@ void FormMain::buildMenu() {
     settingsMenu_ = std::make_unique<SettingsMenu>(dev, *this);
     on(menu_->networkSettingsToolStripMenuItem, &FormMain::networkSettingsToolStripMenuItem_Click);
     on(menu_->switchBoardToolStripMenuItem, &FormMain::switchBoardToolStripMenuItem_Click);
+    buildToolsMenu();
+}
+
+// Beside the three menus of the window's own commands, after them.
+void FormMain::buildToolsMenu() {
+    tools_ = std::make_unique<ToolsMenu>(*menuBar(), *this, dev);
+    const auto on = [this](QAction* action, void (ToolsMenu::*handler)()) {
+        connect(action, &QAction::triggered, this, guarded(this, [this, handler](bool) {
+                    if (!disposed_) {
+                        (tools_.get()->*handler)();
+                    }
+                }));
+    };
+    on(tools_->compareWithFileToolStripMenuItem,
+       &ToolsMenu::compareWithFileToolStripMenuItem_Click);
+    on(tools_->compareTwoFilesToolStripMenuItem,
+       &ToolsMenu::compareTwoFilesToolStripMenuItem_Click);
+    on(tools_->backupsToolStripMenuItem, &ToolsMenu::backupsToolStripMenuItem_Click);
 }
 
 void FormMain::networkSettingsToolStripMenuItem_Click() {
@@ -245,7 +265,11 @@ void FormMain::setSerialText(uint32_t serial) {
 // ---- Menu commands ----
 
 ConfigTransfer FormMain::transfer() {
-    return ConfigTransfer(*this, dev, *settings_, *scripts_, channels_);
+    // The unit is backed up once the file has been read, before the load sends anything.
+    return ConfigTransfer(*this, dev, *settings_, *scripts_, channels_, [this] {
+        return WindowBackups::takeOrAsk(this, *dev, tools_->backups(),
+                                        mapping::BackupStore::kBeforeLoad);
+    });
 }
 
 void FormMain::saveConfigXMLToolStripMenuItem_Click() {
@@ -265,6 +289,12 @@ void FormMain::factoryResetToolStripMenuItem_Click() {
                          QMessageBox::Ok | QMessageBox::Cancel, this);
     // Ticks keep running while the question is open; the device may be gone when it returns.
     if (question.exec() != QMessageBox::Ok || !dev) {
+        return;
+    }
+    // What the reset wipes is kept first; without a backup the operator decides.
+    if (!WindowBackups::takeOrAsk(this, *dev, tools_->backups(),
+                                  mapping::BackupStore::kBeforeReset) ||
+        !dev) {
         return;
     }
     dev->factoryReset();

@@ -19,6 +19,7 @@ class PollingLoop;
 class Readings;
 class ScriptsPanel;
 class SettingsMenu;
+class ToolsMenu;
 class UnitSettings;
 
 // The console's one window, and its table of contents: it owns the device object `dev`, the
@@ -75,6 +76,8 @@ public:
     ScriptsPanel& scriptsPanel() const { return *scripts_; }
     const MainMenu& menu() const { return *menu_; }
     SettingsMenu& settingsMenu() const { return *settingsMenu_; }
+    // The "Tools" menu after "Run", and where the window keeps its backups.
+    ToolsMenu& tools() const { return *tools_; }
     const ChannelRows& channels() const { return channels_; }
     RelayChannel& inverterChannel() const { return *inverterChannel_; }
     QTimer* timer1() const { return timer1_; }
@@ -96,6 +99,7 @@ private:
     QWidget* buildCenterColumn(QWidget* parent);
     QWidget* buildRightColumn(QWidget* parent);
     void buildMenu();
+    void buildToolsMenu();
     void buildRows();
     ConfigTransfer transfer();
 
@@ -107,6 +111,7 @@ private:
     std::unique_ptr<MainMenu> menu_;
     // The two settings dialogs; holds the switch board (sbc_) while it is open.
     std::unique_ptr<SettingsMenu> settingsMenu_;
+    std::unique_ptr<ToolsMenu> tools_;
     // The window's owned components; holds timer1.
     QObject* components = nullptr;
     QTimer* timer1_ = nullptr;
