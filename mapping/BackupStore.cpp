@@ -63,7 +63,7 @@ fs::path BackupStore::folder(std::uint32_t serial) const {
     return root_ / std::to_string(serial);
 }
 
-fs::path BackupStore::defaultRoot() {
+fs::path BackupStore::defaultRoot(std::string_view program) {
     const char* dataHome = std::getenv("XDG_DATA_HOME");
     fs::path base;
     if (dataHome != nullptr && fs::path(dataHome).is_absolute()) {
@@ -72,7 +72,7 @@ fs::path BackupStore::defaultRoot() {
         const char* home = std::getenv("HOME");
         base = fs::path(home != nullptr ? home : "") / ".local" / "share";
     }
-    return base / "tarnwell" / "backups";
+    return base / program / "backups";
 }
 
 std::string BackupStore::fileName(SystemClock::time_point when, std::string_view reason) {

@@ -40,8 +40,9 @@ public:
     explicit BackupStore(std::filesystem::path root, Clock clock = {});
 
     // <data dir>/backups, where the data dir is the one the window's toolkit gives the program
-    // (its application data location): $XDG_DATA_HOME/tarnwell, or ~/.local/share/tarnwell.
-    static std::filesystem::path defaultRoot();
+    // named `program` (its application data location): $XDG_DATA_HOME/tarnwell, or
+    // ~/.local/share/tarnwell. The simulated programs keep theirs under "tarnwell-sim".
+    static std::filesystem::path defaultRoot(std::string_view program = "tarnwell");
 
     const std::filesystem::path& root() const { return root_; }
 

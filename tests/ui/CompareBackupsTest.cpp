@@ -14,6 +14,7 @@
 #include <QDesktopServices>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QUrl>
 
 namespace uitest {
@@ -224,19 +225,22 @@ TEST_F(CompareBackupsTest, RestoringABackupFromTheListReturnsTheUnitToIt) {
     EXPECT_EQ(BackupStore(root()).list(0x12345).size(), 2u); // the restore backed up first
 }
 
-TEST(WindowBackupsFolder, IsTheFolderTarnwellCliUses) {
+TEST(WindowBackupsFolder, IsTheFolderTheCliOfTheSameProgramUses) {
     const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
     const QString name = QCoreApplication::applicationName();
-    QCoreApplication::setApplicationName(
-        QString::fromLatin1(Corvane::ConsoleProgram::kApplicationName));
     QTemporaryDir home;
-    for (const bool set : {true, false}) {
-        if (set) {
-            qputenv("XDG_DATA_HOME", home.path().toLocal8Bit());
-        } else {
-            qunsetenv("XDG_DATA_HOME");
+    for (const char* program : {Corvane::ConsoleProgram::kApplicationName,
+                                Corvane::ConsoleProgram::kSimApplicationName}) {
+        QCoreApplication::setApplicationName(QString::fromLatin1(program));
+        for (const bool set : {true, false}) {
+            if (set) {
+                qputenv("XDG_DATA_HOME", home.path().toLocal8Bit());
+            } else {
+                qunsetenv("XDG_DATA_HOME");
+            }
+            EXPECT_EQ(Corvane::WindowBackups::defaultRoot(), BackupStore::defaultRoot(program))
+                << program << set;
         }
-        EXPECT_EQ(Corvane::WindowBackups::defaultRoot(), BackupStore::defaultRoot()) << set;
     }
     QCoreApplication::setApplicationName(name);
     if (!dataHome.isNull()) {
