@@ -31,6 +31,9 @@ int main(int argc, char** argv) try {
 
     Corvane::ConsoleProgram::usePlatformStyle();
     QApplication app(argc, argv);
+    // A data folder of its own: backups of the demo's simulated unit stay apart from real ones.
+    QApplication::setApplicationName(
+        QString::fromLatin1(Corvane::ConsoleProgram::kSimApplicationName));
     return Corvane::ConsoleProgram::run(app, [&unit](Corvane::FormMain& window) {
         // Owned by the console window, so it goes with it, before the unit does.
         auto* control = new tarnsim::SimUnitWindow(unit, &window);

@@ -10,6 +10,8 @@
 int main(int argc, char** argv) try {
     Corvane::ConsoleProgram::usePlatformStyle();
     QApplication app(argc, argv);
+    QApplication::setApplicationName(
+        QString::fromLatin1(Corvane::ConsoleProgram::kApplicationName));
     return Corvane::ConsoleProgram::run(app);
 } catch (const std::exception& e) {
     std::fprintf(stderr, "tarnwell: %s\n", e.what());

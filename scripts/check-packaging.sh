@@ -194,7 +194,8 @@ check_manpages() {
     done
     local text command
     text=$(LC_ALL=C.UTF-8 MANWIDTH=80 man -l "$root/usr/share/man/man1/tarnwell-cli.1.gz" 2>/dev/null)
-    for command in info save load watch relay publish doctor "EXIT STATUS" TARNWELL_MQTT_PASSWORD; do
+    for command in info save load diff backups watch relay publish doctor "EXIT STATUS" \
+        TARNWELL_MQTT_PASSWORD; do
         if ! grep -q "$command" <<<"$text"; then
             echo "tarnwell-cli.1 does not mention $command"
             ok=1
@@ -215,13 +216,18 @@ complete_words() { # the words of a command line; the last is the one being comp
 check_completion() {
     local got ok=0
     got=$(complete_words tarnwell-cli "" | tr '\n' ' ')
-    [ "$got" = "info save load watch relay publish doctor --help --version " ] || {
+    [ "$got" = "info save load diff backups watch relay publish doctor --help --version " ] || {
         echo "commands: '$got'"
         ok=1
     }
     got=$(complete_words tarnwell-cli publish --all | tr '\n' ' ')
     [ "$got" = "--allow-relay " ] || {
         echo "publish --all: '$got'"
+        ok=1
+    }
+    got=$(complete_words tarnwell-cli load x.xml --n | tr '\n' ' ')
+    [ "$got" = "--no-backup " ] || {
+        echo "load --n: '$got'"
         ok=1
     }
     got=$(complete_words tarnwell-cli relay 3 t | tr '\n' ' ')

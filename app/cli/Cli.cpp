@@ -1,5 +1,6 @@
 #include "Cli.h"
 
+#include "BackupCommands.h"
 #include "Commands.h"
 #include "ConfigFileError.h"
 #include "Doctor.h"
@@ -18,18 +19,24 @@ namespace {
 constexpr const char* kFooter = R"(Exit status:
   0  success
   1  the unit failed during the command: it went away, did not answer, or (save) some
-     items could not be read; those are named and left out of the file; or (publish)
-     the broker refused the user name or password, or TLS with it failed
+     items could not be read; those are named and left out of the file; (load) some item
+     could not be read for the backup, so nothing was sent; or (publish) the broker
+     refused the user name or password, or TLS with it failed
   2  usage error: unknown command, bad option or argument (a channel other than 1-12 or inv)
   3  no unit: none is connected, or it cannot be opened (the message says why; for a
      permission problem run "tarnwell-cli doctor", or see "USB access on Linux" in the
      README); doctor: the unit cannot be opened
-  4  file error: the file cannot be read or written, or is not well-formed XML
+  4  file error: the file cannot be read or written, or is not well-formed XML; (load) the
+     backup cannot be written, so nothing was sent
   5  load: some item does not read back from the unit as the file gives it
+  6  diff: some item differs
 
 Numbers in configuration files ("Fuse", "I2T") and on screen use the decimal separator of
 your locale (LC_ALL, LC_NUMERIC, LANG), as the Tarnwell window does, so that files move
 between the two. watch --csv always writes "." decimals and "," between fields.
+
+Before load sends anything it keeps the unit's configuration as a backup, in
+$XDG_DATA_HOME/tarnwell/backups (~/.local/share/tarnwell/backups), the window's folder.
 )";
 
 struct Choices {
@@ -41,6 +48,7 @@ struct Choices {
     PublishOptions publish;
     std::string relayChannel;
     std::string relayAction;
+    BackupChoices backup;
 };
 
 struct Commands {
@@ -132,6 +140,7 @@ Commands describe(CLI::App& app, Choices& c) {
     cmd.publish = describePublish(app, c.publish);
     cmd.doctor = app.add_subcommand(
         "doctor", "Say whether this user can open the unit, and if not why and how to fix it");
+    describeBackupCommands(app, *cmd.load, c.backup);
     return cmd;
 }
 
@@ -154,7 +163,7 @@ int load(Session& s, const Choices& c) {
     if (!openUnit(s)) {
         return exit_status::kNoUnit;
     }
-    return runLoad(s, file, c.loadPath, c.dryRun);
+    return runLoad(s, file, c.loadPath, c.dryRun, !c.backup.noBackup);
 }
 
 tarn::RelayAction relayAction(const std::string& word) {
@@ -164,6 +173,9 @@ tarn::RelayAction relayAction(const std::string& word) {
 }
 
 int dispatch(Session& s, const Commands& cmd, const Choices& c) {
+    if (const std::optional<int> status = runBackupCommands(s, c.backup, openUnit)) {
+        return *status;
+    }
     if (cmd.load->parsed()) {
         return load(s, c);
     }

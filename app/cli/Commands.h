@@ -22,8 +22,11 @@ int runSave(Session& s, const std::string& path);
 
 // Applies `file` (read from `path`) section by section, then reads every section sent back
 // and names each item that does not hold what was sent (status 5). With `dryRun` only reads
-// are made and the changes are listed.
-int runLoad(Session& s, const TarnConfig& file, const std::string& path, bool dryRun);
+// are made and the changes are listed. With `backup` the unit's configuration is first written
+// to the session's backups; when a read fails (status 1) or the backup cannot be written
+// (status 4) nothing is sent.
+int runLoad(Session& s, const TarnConfig& file, const std::string& path, bool dryRun,
+            bool backup = true);
 
 struct WatchOptions {
     bool csv = false;

@@ -9,5 +9,6 @@ inline constexpr int kUsage = 2;         // unknown command, bad option or argum
 inline constexpr int kNoUnit = 3;        // none connected, or it cannot be opened
 inline constexpr int kFileError = 4;     // cannot read or write the file, or it is malformed
 inline constexpr int kMismatch = 5;      // after load, some item does not hold what was sent
+inline constexpr int kDiffers = 6;       // diff: some item differs
 
 } // namespace Corvane::cli::exit_status

@@ -1,13 +1,15 @@
 #include "Commands.h"
 #include "ExitStatus.h"
+#include "ItemView.h"
 #include "LoadPlan.h"
 #include "PlanSend.h"
-#include "ShownValue.h"
+#include "UnitBackup.h"
 
 namespace Corvane::cli {
 namespace {
 
 using mapping::ItemChange;
+using mapping::shown;
 
 int disconnected(Session& s, const std::string& what) {
     s.err << "tarnwell-cli: the unit was disconnected " << what
@@ -29,13 +31,37 @@ void listMismatches(std::ostream& err, const std::vector<ItemChange>& mismatches
     }
 }
 
+// The configuration just read, kept before anything changes it; none when that went well.
+std::optional<int> backUp(Session& s, const mapping::UnitState& current,
+                          const std::vector<mapping::Section>& unread) {
+    const mapping::BackupResult backup =
+        mapping::backUpState(current, unread, s.dev.serialNumber(), s.backups,
+                             mapping::BackupStore::kBeforeLoad, s.locale);
+    if (backup.written()) {
+        s.out << "Backed up the configuration of unit " << s.dev.serialNumber() << " to "
+              << backup.path.string() << '\n';
+        return std::nullopt;
+    }
+    s.err << "tarnwell-cli: no backup could be taken, as " << backup.why
+          << ".\nNothing was sent to the unit. To load without a backup, add --no-backup.\n";
+    return backup.outcome == mapping::BackupResult::Outcome::WriteFailed
+               ? exit_status::kFileError
+               : exit_status::kDeviceFailure;
+}
+
 } // namespace
 
-int runLoad(Session& s, const TarnConfig& file, const std::string& path, bool dryRun) {
+int runLoad(Session& s, const TarnConfig& file, const std::string& path, bool dryRun, bool backup) {
     mapping::UnitState current;
-    mapping::readSections(s.dev, mapping::allSections(), current);
+    const std::vector<mapping::Section> unread =
+        mapping::readSections(s.dev, mapping::allSections(), current);
     if (!s.dev.isOpen()) {
         return disconnected(s, "while its configuration was read; nothing was sent");
+    }
+    if (backup && !dryRun) {
+        if (const std::optional<int> refused = backUp(s, current, unread)) {
+            return *refused;
+        }
     }
     const mapping::LoadPlan plan = mapping::planLoad(file, current);
     for (const std::string& note : plan.notes) {

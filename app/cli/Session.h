@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BackupStore.h"
 #include "TarnInterface.h"
 
 #include <chrono>
@@ -9,7 +10,8 @@
 
 namespace Corvane::cli {
 
-// What a command runs against: the unit, the terminal, the user's locale and a clock.
+// What a command runs against: the unit, the terminal, the user's locale, a clock and the
+// folder of backups.
 struct Session {
     tarn::TarnInterface& dev;
     std::ostream& out;
@@ -18,6 +20,9 @@ struct Session {
     std::locale locale;
     // Monotonic time for the watch lines.
     std::function<std::chrono::nanoseconds()> clock;
+    // Where load keeps the unit's configuration from before it, and backups lists from: the
+    // window's folder.
+    mapping::BackupStore backups{mapping::BackupStore::defaultRoot()};
 };
 
 } // namespace Corvane::cli

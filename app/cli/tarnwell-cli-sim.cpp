@@ -2,6 +2,7 @@
 // attached and running in real time (50 telemetry packets a second), so that every command,
 // publish included, can be tried without a unit. Built, never installed.
 
+#include "BackupStore.h"
 #include "Cli.h"
 #include "SimBus.h"
 #include "SimRealClock.h"
@@ -41,6 +42,9 @@ int main(int argc, char** argv) {
                 std::chrono::steady_clock::now().time_since_epoch());
         },
     };
+    // The simulated console's folder: backups of a simulated unit stay apart from real ones.
+    session.backups =
+        Corvane::mapping::BackupStore(Corvane::mapping::BackupStore::defaultRoot("tarnwell-sim"));
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     return Corvane::cli::runCli(args, session);
 }

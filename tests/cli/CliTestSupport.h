@@ -3,6 +3,7 @@
 // The CLI's commands run through runCli, as the program runs them, on a tarn::TarnUsb over the
 // simulated bus with the simulated unit attached and its manual clock.
 
+#include "BackupStore.h"
 #include "Cli.h"
 #include "SimManualClock.h"
 #include "SimUnit.h"
@@ -45,6 +46,10 @@ protected:
                                           }
                                           return clock_.now();
                                       }};
+        session.backups = Corvane::mapping::BackupStore(dir_.path() / "backups", [this] {
+            backupMoments_.push_back(bus().transfers().size());
+            return std::chrono::system_clock::now();
+        });
         const int status = Corvane::cli::runCli(args, session);
         return {status, out.str(), err.str()};
     }
@@ -69,6 +74,8 @@ protected:
     std::locale locale_ = Corvane::test::pointDecimalLocale();
     std::function<void()> onClock_; // runs on each time stamp the watch takes
     Corvane::test::TempDir dir_;
+    // How many transfers the bus had seen when each backup was taken (backups in dir_/backups).
+    std::vector<std::size_t> backupMoments_;
 };
 
 std::vector<std::string> lines(const std::string& text);

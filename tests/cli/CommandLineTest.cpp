@@ -30,6 +30,9 @@ TEST_F(CommandLine, UsageErrorsTouchNoUnit) {
         {"publish", "mqtt://broker/x", "--cafile", "ca.crt"},
         {"publish", "mqtts://broker/x", "--cert", "client.crt"},
         {"publish", "mqtt://broker/x", "--password-file", "pw"},
+        {"diff"},
+        {"diff", "a.xml", "b.xml", "c.xml"},
+        {"backups", "x12"},
     };
     for (const auto& args : cases) {
         bus().clearCalls();
@@ -45,10 +48,11 @@ TEST_F(CommandLine, HelpNamesTheExitStatusesAndTheLocale) {
     const Result r = run({"--help"});
     EXPECT_EQ(r.status, status::kSuccess);
     for (const char* text : {"info", "save", "load", "watch", "relay", "Exit status", "5  load",
-                             "USB access on Linux", "locale"}) {
+                             "6  diff", "diff", "backups", "USB access on Linux", "locale"}) {
         EXPECT_NE(r.out.find(text), std::string::npos) << text;
     }
     EXPECT_NE(run({"load", "--help"}).out.find("--dry-run"), std::string::npos);
+    EXPECT_NE(run({"load", "--help"}).out.find("--no-backup"), std::string::npos);
 }
 
 TEST_F(CommandLine, InfoShowsTheIdentityAndAdvisesOnOldFirmware) {

@@ -13,8 +13,10 @@
 #include "Session.h"
 #include "TickWatch.h"
 
+#include "BackupStore.h"
 #include "FormMain.h"
 #include "PollingLoop.h"
+#include "ToolsMenu.h"
 #include "UnitCodePage.h"
 #include "WindowFixture.h"
 
@@ -88,13 +90,20 @@ std::vector<Plan> runs() {
     return out;
 }
 
-// Opening the firmware download page must not start a browser.
+// Opening the firmware download page must not start a browser, nor the backups' Open Folder a
+// file manager.
 class UrlCatcher : public QObject {
     Q_OBJECT
 
 public:
-    UrlCatcher() { QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "open"); }
-    ~UrlCatcher() override { QDesktopServices::unsetUrlHandler(QStringLiteral("https")); }
+    UrlCatcher() {
+        QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "open");
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "open");
+    }
+    ~UrlCatcher() override {
+        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    }
     UrlCatcher(const UrlCatcher&) = delete;
     UrlCatcher& operator=(const UrlCatcher&) = delete;
 
@@ -134,6 +143,9 @@ void RandomOperator::SetUp() {
     window_->timer1()->stop();
     Corvane::PollingLoop::resetFirmwareChecked(); // a fresh program, whichever run came before
     ASSERT_TRUE(folder_.isValid());
+    // The backups the window takes before loads, resets and sends stay in the folder as well.
+    window_->tools().setBackups(
+        Corvane::mapping::BackupStore(folder_.filePath(QStringLiteral("backups")).toStdString()));
     // Relative names in the file dialogs land in the folder too.
     cwd_ = QDir::currentPath();
     QDir::setCurrent(folder_.path());

@@ -125,21 +125,25 @@ TEST_F(FormMainTest, ListsOfferTheirItemsAndShowNothingYet) {
 }
 
 TEST_F(FormMainTest, MenuHoldsItsNineCommandsInOrder) {
+    // The window's own three menus, then the tools beside them.
     const QList<QAction*> menus = window().menuBar()->actions();
-    // The three menus, then the Tools menu beside them.
     ASSERT_EQ(menus.size(), 4);
-    EXPECT_EQ(menus[3]->text(), "Tools");
-    const QStringList titles{"File", "Settings", "Run"};
+    const QStringList titles{"File", "Settings", "Run", "Tools"};
     const QList<QStringList> items{
         {"Save Config (*.xml)", "Load Config (*.xml)", "Factory Reset", "Exit"},
         {"Network", "Switch Board"},
-        {"Stop", "Startup", "Shutdown"}};
+        {"Stop", "Startup", "Shutdown"},
+        {"Compare with File\u2026", "Compare Two Files\u2026", "Backups\u2026", "", "Live Plot",
+         "Record Telemetry\u2026"}};
     const QList<QStringList> names{
         {"saveConfigXMLToolStripMenuItem", "loadConfigxmlToolStripMenuItem",
          "factoryResetToolStripMenuItem", "exitToolStripMenuItem"},
         {"networkSettingsToolStripMenuItem", "switchBoardToolStripMenuItem"},
-        {"stopToolStripMenuItem", "startupToolStripMenuItem", "shutdownToolStripMenuItem"}};
-    for (int m = 0; m < 3; ++m) {
+        {"stopToolStripMenuItem", "startupToolStripMenuItem", "shutdownToolStripMenuItem"},
+        {"compareWithFileToolStripMenuItem", "compareTwoFilesToolStripMenuItem",
+         "backupsToolStripMenuItem", "", "livePlotToolStripMenuItem",
+         "recordTelemetryToolStripMenuItem"}};
+    for (int m = 0; m < 4; ++m) {
         EXPECT_EQ(menus[m]->text(), titles[m]);
         QStringList texts, objectNames;
         for (const QAction* a : menus[m]->menu()->actions()) {

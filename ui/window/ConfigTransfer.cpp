@@ -1,6 +1,6 @@
 #include "ConfigTransfer.h"
 
-#include "ConfigFileError.h"
+#include "ConfigFileReport.h"
 #include "ConfigLocale.h"
 #include "ConfigMapping.h"
 #include "HandlerGuard.h"
@@ -11,15 +11,13 @@
 #include "UnitCodePage.h"
 #include "UnitSettings.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QLocale>
-#include <QMessageBox>
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <string>
 
 namespace Corvane {
@@ -35,18 +33,20 @@ QString windowText(const std::string& text) {
 }
 
 std::string pathBytes(const QString& path) {
-    return QFile::encodeName(path).toStdString();
+    return ConfigFileReport::pathBytes(path);
 }
 
 } // namespace
 
 ConfigTransfer::ConfigTransfer(QWidget& window, const DeviceSlot& dev, UnitSettings& settings,
-                               ScriptsPanel& scripts, const ChannelRows& rows)
+                               ScriptsPanel& scripts, const ChannelRows& rows,
+                               BeforeLoad beforeLoad)
     : window_(window)
     , dev_(dev)
     , settings_(settings)
     , scripts_(scripts)
-    , rows_(rows) {}
+    , rows_(rows)
+    , beforeLoad_(std::move(beforeLoad)) {}
 
 tarn::TarnInterface* ConfigTransfer::device() const {
     return dev_.get();
@@ -55,14 +55,14 @@ tarn::TarnInterface* ConfigTransfer::device() const {
 // ---- Menu commands ----
 
 void ConfigTransfer::saveConfigXMLToolStripMenuItem_Click() {
-    const std::optional<QString> path = askPath(true);
+    const std::optional<QString> path = askPath(window_, true);
     if (!path) {
         return;
     }
     try {
         collect().writeConfigFile(pathBytes(*path));
     } catch (const std::exception& error) {
-        report(QStringLiteral("saved to"), *path, error);
+        ConfigFileReport::show(&window_, QStringLiteral("saved to"), *path, error);
     }
 }
 
@@ -71,7 +71,7 @@ void ConfigTransfer::loadConfigxmlToolStripMenuItem_Click() {
     if (dev == nullptr || !dev->isOpen()) {
         return;
     }
-    const std::optional<QString> path = askPath(false);
+    const std::optional<QString> path = askPath(window_, false);
     if (!path) {
         return;
     }
@@ -81,20 +81,22 @@ void ConfigTransfer::loadConfigxmlToolStripMenuItem_Click() {
         // The unit may have gone while the dialog was open; then nothing could reach it, and the
         // controls would show values that no unit holds.
         dev = device();
-        if (dev != nullptr && dev->isOpen()) {
+        if (dev != nullptr && dev->isOpen() && (!beforeLoad_ || beforeLoad_())) {
             apply(config);
         }
     } catch (const std::exception& error) {
-        report(QStringLiteral("loaded from"), *path, error);
+        ConfigFileReport::show(&window_, QStringLiteral("loaded from"), *path, error);
     }
 }
 
-std::optional<QString> ConfigTransfer::askPath(bool saving) const {
+std::optional<QString> ConfigTransfer::askPath(QWidget& parent, bool saving, const QString& title) {
     // Qt's own dialog rather than the desktop's: the same on every desktop, and drivable in tests.
-    QFileDialog dialog(&window_);
+    QFileDialog dialog(&parent);
     dialog.setObjectName(saving ? QStringLiteral("saveFileDialog1")
                                 : QStringLiteral("openFileDialog1"));
-    dialog.setWindowTitle(saving ? QStringLiteral("Save Config") : QStringLiteral("Load Config"));
+    dialog.setWindowTitle(!title.isEmpty() ? title
+                          : saving         ? QStringLiteral("Save Config")
+                                           : QStringLiteral("Load Config"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(saving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
@@ -108,33 +110,6 @@ std::optional<QString> ConfigTransfer::askPath(bool saving) const {
         return std::nullopt;
     }
     return files.front();
-}
-
-void ConfigTransfer::report(const QString& action, const QString& path,
-                            const std::exception& error) const {
-    try {
-        QString reason = QString::fromLocal8Bit(error.what());
-        QString where;
-        if (const auto* fileError = dynamic_cast<const ConfigFileError*>(&error)) {
-            reason = QString::fromLocal8Bit(fileError->reason());
-            if (const auto& position = fileError->position()) {
-                where = QStringLiteral("Line %1, column %2.")
-                            .arg(static_cast<qulonglong>(position->line))
-                            .arg(static_cast<qulonglong>(position->column));
-            }
-        }
-        QString text = QStringLiteral("The configuration could not be %1\n%2\n\nReason: %3")
-                           .arg(action, QDir::toNativeSeparators(path), reason);
-        if (!where.isEmpty()) {
-            text += QStringLiteral("\n") + where;
-        }
-        QMessageBox box(QMessageBox::Critical, HandlerGuard::caption(), text, QMessageBox::Ok,
-                        &window_);
-        box.setObjectName(QStringLiteral("configFileError"));
-        box.exec();
-    } catch (...) {
-        // Nothing is left to tell the operator with; the command has ended all the same.
-    }
 }
 
 // ---- Save ----

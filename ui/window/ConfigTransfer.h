@@ -5,7 +5,7 @@
 
 #include <QString>
 
-#include <exception>
+#include <functional>
 #include <optional>
 
 class QWidget;
@@ -29,9 +29,13 @@ class ConfigTransfer {
 public:
     static QString nameFilter() { return QStringLiteral("XML file (*.xml)"); }
 
+    // Runs once a file to load has been read, before anything is sent; false ends the load with
+    // nothing sent. The window takes its backup of the unit here.
+    using BeforeLoad = std::function<bool()>;
+
     // `window` parents the dialogs and the message box; every part outlives the command.
     ConfigTransfer(QWidget& window, const DeviceSlot& dev, UnitSettings& settings,
-                   ScriptsPanel& scripts, const ChannelRows& rows);
+                   ScriptsPanel& scripts, const ChannelRows& rows, BeforeLoad beforeLoad = {});
 
     void saveConfigXMLToolStripMenuItem_Click();
     void loadConfigxmlToolStripMenuItem_Click();
@@ -41,8 +45,11 @@ public:
     // Applies every present item of `config` in the fixed order; the device must be open.
     void apply(const TarnConfig& config) const;
 
+    // The file dialog of save (`saving`) or load, with its filter; none when it was cancelled.
+    // `title` replaces the command's own ("Load Config") for others that choose a file to read.
+    static std::optional<QString> askPath(QWidget& parent, bool saving, const QString& title = {});
+
 private:
-    std::optional<QString> askPath(bool saving) const;
     tarn::TarnInterface* device() const;
 
     void collectDevice(TarnConfig& config) const;
@@ -52,13 +59,12 @@ private:
     void applyScripts(const TarnConfig& config) const;
     void applyChannels(const TarnConfig& config) const;
 
-    void report(const QString& action, const QString& path, const std::exception& error) const;
-
     QWidget& window_;
     const DeviceSlot& dev_;
     UnitSettings& settings_;
     ScriptsPanel& scripts_;
     const ChannelRows& rows_;
+    BeforeLoad beforeLoad_;
 };
 
 } // namespace Corvane

@@ -19,6 +19,12 @@ public:
     // exit code 1.
     using WindowHook = std::function<void(FormMain&)>;
 
+    // The name the program's data folder (where backups are kept) goes by: the same folder
+    // tarnwell-cli uses. Set on the application before the window is built.
+    static constexpr const char* kApplicationName = "tarnwell";
+    // The console on the simulated unit keeps its data apart, as tarnwell-cli-sim does.
+    static constexpr const char* kSimApplicationName = "tarnwell-sim";
+
     // Called before the QApplication exists: the desktop's style, palette and fonts.
     static void usePlatformStyle();
     static int run(QApplication& app, const WindowHook& hook = {});

@@ -9,7 +9,9 @@
 #include "SettingsMenu.h"
 #include "TarnUsb.h"
 #include "TelemetryTools.h"
+#include "ToolsMenu.h"
 #include "UnitSettings.h"
+#include "WindowBackups.h"
 #include "WindowIcon.h"
 
 #include <QAction>
@@ -182,6 +184,24 @@ void FormMain::buildMenu() {
     settingsMenu_ = std::make_unique<SettingsMenu>(dev, *this);
     on(menu_->networkSettingsToolStripMenuItem, &FormMain::networkSettingsToolStripMenuItem_Click);
     on(menu_->switchBoardToolStripMenuItem, &FormMain::switchBoardToolStripMenuItem_Click);
+    buildToolsMenu();
+}
+
+// Beside the three menus of the window's own commands, after them.
+void FormMain::buildToolsMenu() {
+    tools_ = std::make_unique<ToolsMenu>(*menu_->toolsToolStripMenuItem, *this, dev);
+    const auto on = [this](QAction* action, void (ToolsMenu::*handler)()) {
+        connect(action, &QAction::triggered, this, guarded(this, [this, handler](bool) {
+                    if (!disposed_) {
+                        (tools_.get()->*handler)();
+                    }
+                }));
+    };
+    on(tools_->compareWithFileToolStripMenuItem,
+       &ToolsMenu::compareWithFileToolStripMenuItem_Click);
+    on(tools_->compareTwoFilesToolStripMenuItem,
+       &ToolsMenu::compareTwoFilesToolStripMenuItem_Click);
+    on(tools_->backupsToolStripMenuItem, &ToolsMenu::backupsToolStripMenuItem_Click);
 }
 
 void FormMain::networkSettingsToolStripMenuItem_Click() {
@@ -249,7 +269,11 @@ void FormMain::setSerialText(uint32_t serial) {
 // ---- Menu commands ----
 
 ConfigTransfer FormMain::transfer() {
-    return ConfigTransfer(*this, dev, *settings_, *scripts_, channels_);
+    // The unit is backed up once the file has been read, before the load sends anything.
+    return ConfigTransfer(*this, dev, *settings_, *scripts_, channels_, [this] {
+        return WindowBackups::takeOrAsk(this, *dev, tools_->backups(),
+                                        mapping::BackupStore::kBeforeLoad);
+    });
 }
 
 void FormMain::saveConfigXMLToolStripMenuItem_Click() {
@@ -269,6 +293,12 @@ void FormMain::factoryResetToolStripMenuItem_Click() {
                          QMessageBox::Ok | QMessageBox::Cancel, this);
     // Ticks keep running while the question is open; the device may be gone when it returns.
     if (question.exec() != QMessageBox::Ok || !dev) {
+        return;
+    }
+    // What the reset wipes is kept first; without a backup the operator decides.
+    if (!WindowBackups::takeOrAsk(this, *dev, tools_->backups(),
+                                  mapping::BackupStore::kBeforeReset) ||
+        !dev) {
         return;
     }
     dev->factoryReset();

@@ -20,6 +20,7 @@ class Readings;
 class ScriptsPanel;
 class SettingsMenu;
 class TelemetryTools;
+class ToolsMenu;
 class UnitSettings;
 
 // The console's one window, and its table of contents: it owns the device object `dev`, the
@@ -76,6 +77,8 @@ public:
     ScriptsPanel& scriptsPanel() const { return *scripts_; }
     const MainMenu& menu() const { return *menu_; }
     SettingsMenu& settingsMenu() const { return *settingsMenu_; }
+    // The "Tools" menu after "Run", and where the window keeps its backups.
+    ToolsMenu& tools() const { return *tools_; }
     const ChannelRows& channels() const { return channels_; }
     RelayChannel& inverterChannel() const { return *inverterChannel_; }
     // The Tools menu's live plot and recording.
@@ -99,6 +102,7 @@ private:
     QWidget* buildCenterColumn(QWidget* parent);
     QWidget* buildRightColumn(QWidget* parent);
     void buildMenu();
+    void buildToolsMenu();
     void buildRows();
     ConfigTransfer transfer();
 
@@ -110,6 +114,7 @@ private:
     std::unique_ptr<MainMenu> menu_;
     // The two settings dialogs; holds the switch board (sbc_) while it is open.
     std::unique_ptr<SettingsMenu> settingsMenu_;
+    std::unique_ptr<ToolsMenu> tools_;
     // The window's owned components; holds timer1.
     QObject* components = nullptr;
     QTimer* timer1_ = nullptr;

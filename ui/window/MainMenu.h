@@ -7,7 +7,8 @@ class QMenuBar;
 namespace Corvane {
 
 // The window's menu bar: "File", "Settings" and "Run" with their nine commands, in order, then
-// "Tools" with the live plot and the recording. It only builds them; the window and its helpers
+// "Tools" with the live plot and the recording, below the commands ToolsMenu puts at its top. It
+// only builds them; the window and its helpers
 // connect each command to its handler.
 class MainMenu {
 public:

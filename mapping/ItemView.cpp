@@ -1,11 +1,8 @@
-#include "ShownValue.h"
+#include "ItemView.h"
 
 #include <algorithm>
 
-namespace Corvane::cli {
-
-using mapping::Item;
-using mapping::Section;
+namespace Corvane::mapping {
 
 std::string shown(const Item& item) {
     if (item.section.kind != Section::Script && item.section.kind != Section::Name) {
@@ -28,4 +25,17 @@ std::string shown(const Item& item) {
     return "\"" + head + "...\" (" + std::to_string(value.size()) + " bytes)";
 }
 
-} // namespace Corvane::cli
+std::vector<DifferenceView> viewOf(const Comparison& comparison) {
+    std::vector<DifferenceView> views;
+    for (const ItemDifference& d : comparison.differences) {
+        views.push_back({d.label, d.a ? shown(*d.a) : comparison.absentA,
+                         d.b ? shown(*d.b) : comparison.absentB});
+    }
+    return views;
+}
+
+std::string lineOf(const DifferenceView& view) {
+    return view.label + ": " + view.a + " -> " + view.b;
+}
+
+} // namespace Corvane::mapping

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "BackupStore.h"
+
+#include <QString>
+
+#include <filesystem>
+#include <string_view>
+
+class QWidget;
+
+namespace tarn {
+class TarnInterface;
+}
+
+namespace Corvane {
+
+// The window's side of backups: where they live, and what happens when one cannot be taken.
+class WindowBackups {
+public:
+    // <application data location>/backups: with the application named "tarnwell" and no
+    // organisation, the folder tarnwell-cli uses too (BackupStore::defaultRoot()).
+    static std::filesystem::path defaultRoot();
+
+    // Backs up the unit before something changes it (`reason`: BackupStore::kBeforeLoad ...).
+    // When no backup can be taken the operator is asked whether to go on without one; No, the
+    // default, is false. True: go on.
+    static bool takeOrAsk(QWidget* parent, tarn::TarnInterface& dev,
+                          const mapping::BackupStore& store, std::string_view reason);
+
+    // "The unit's configuration could not be backed up: <why>. Continue without a backup?"
+    static QString question(const QString& why);
+};
+
+} // namespace Corvane
