@@ -4,12 +4,14 @@
 #include "ConfigFileError.h"
 #include "ExitStatus.h"
 #include "ItemView.h"
+#include "JsonWriter.h"
 #include "TarnConfig.h"
 #include "UnitState.h"
 
 #include <CLI/CLI.hpp>
 
 #include <ctime>
+#include <functional>
 
 namespace Corvane::cli {
 namespace {
@@ -51,6 +53,31 @@ int report(Session& s, const mapping::Comparison& c, const std::string& what,
     return exit_status::kDiffers;
 }
 
+// The sides' names as the object's members call them: "unit" and "file", or "file1" and "file2".
+struct Sides {
+    std::string a;
+    std::string b;
+};
+
+int reportJson(Session& s, const mapping::Comparison& c, const Sides& sides,
+               const std::function<void(JsonWriter&)>& header) {
+    JsonWriter json;
+    json.beginObject();
+    header(json);
+    json.key("differences").beginArray();
+    for (const mapping::DifferenceView& view : mapping::viewOf(c)) {
+        json.beginObject().key("item").string(view.label);
+        json.key(sides.a).string(view.a).key(sides.b).string(view.b).endObject();
+    }
+    json.endArray().key("notes").beginArray();
+    for (const std::string& note : c.notes) {
+        json.string(note);
+    }
+    json.endArray().endObject();
+    s.out << json.text() << '\n';
+    return c.differences.empty() ? exit_status::kSuccess : exit_status::kDiffers;
+}
+
 std::string localTime(std::chrono::system_clock::time_point when) {
     const std::time_t t = std::chrono::system_clock::to_time_t(when);
     std::tm tm{};
@@ -70,6 +97,9 @@ void describeBackupCommands(CLI::App& app, CLI::App& load, BackupChoices& c) {
     c.diff->add_option("FILE", c.diffFiles, "Configuration file, or two of them")
         ->required()
         ->expected(1, 2);
+    c.diff->add_flag(
+        "--json", c.json,
+        "Print one JSON object: the sides, the item counts, each difference and notes");
     c.backups = app.add_subcommand(
         "backups", "List the backups load and the window took, newest first (of every unit, or "
                    "of the unit with serial number SERIAL)");
@@ -83,7 +113,7 @@ void describeBackupCommands(CLI::App& app, CLI::App& load, BackupChoices& c) {
 
 std::optional<int> runBackupCommands(Session& s, const BackupChoices& c, UnitOpener openUnit) {
     if (c.diff != nullptr && c.diff->parsed()) {
-        return runDiff(s, c.diffFiles, openUnit);
+        return runDiff(s, c.diffFiles, openUnit, c.json);
     }
     if (c.backups != nullptr && c.backups->parsed()) {
         return runBackups(s, c.serial.empty() ? std::nullopt : parseSerial(c.serial));
@@ -91,7 +121,7 @@ std::optional<int> runBackupCommands(Session& s, const BackupChoices& c, UnitOpe
     return std::nullopt;
 }
 
-int runDiff(Session& s, const std::vector<std::string>& paths, UnitOpener openUnit) {
+int runDiff(Session& s, const std::vector<std::string>& paths, UnitOpener openUnit, bool json) {
     std::vector<TarnConfig> files;
     for (const std::string& path : paths) {
         std::optional<TarnConfig> file = readFile(s, path);
@@ -102,6 +132,13 @@ int runDiff(Session& s, const std::vector<std::string>& paths, UnitOpener openUn
     }
     if (files.size() == 2) {
         const mapping::Comparison c = mapping::compareFiles(files[0], files[1], s.locale);
+        if (json) {
+            return reportJson(s, c, {"file1", "file2"}, [&](JsonWriter& w) {
+                w.key("file1").string(paths[0]).key("file2").string(paths[1]);
+                w.key("items_in_file1").integer(static_cast<std::int64_t>(c.itemsA));
+                w.key("items_in_file2").integer(static_cast<std::int64_t>(c.itemsB));
+            });
+        }
         return report(s, c, paths[0] + " against " + paths[1],
                       std::to_string(c.itemsA) + " items in the first, " +
                           std::to_string(c.itemsB) + " in the second");
@@ -116,6 +153,12 @@ int runDiff(Session& s, const std::vector<std::string>& paths, UnitOpener openUn
         return exit_status::kDeviceFailure;
     }
     const mapping::Comparison c = mapping::compareWithUnit(files[0], unit, s.locale);
+    if (json) {
+        return reportJson(s, c, {"unit", "file"}, [&](JsonWriter& w) {
+            w.key("serial").integer(s.dev.serialNumber()).key("file").string(paths[0]);
+            w.key("items_in_file").integer(static_cast<std::int64_t>(c.itemsB));
+        });
+    }
     return report(s, c, "Unit " + std::to_string(s.dev.serialNumber()) + " against " + paths[0],
                   std::to_string(c.itemsB) + " items in the file");
 }

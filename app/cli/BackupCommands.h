@@ -20,6 +20,7 @@ struct BackupChoices {
     std::vector<std::string> diffFiles; // one: against the unit; two: against each other
     std::string serial;                 // backups: one unit's, or every unit's when empty
     bool noBackup = false;              // load: send without taking a backup first
+    bool json = false;                  // diff: one JSON object instead of lines
 };
 
 void describeBackupCommands(CLI::App& app, CLI::App& load, BackupChoices& c);
@@ -31,8 +32,9 @@ using UnitOpener = bool (*)(Session&);
 std::optional<int> runBackupCommands(Session& s, const BackupChoices& c, UnitOpener openUnit);
 
 // Compares FILE with the unit, or two files with each other: one line per setting that
-// differs; status 6 when any does, 0 when none.
-int runDiff(Session& s, const std::vector<std::string>& paths, UnitOpener openUnit);
+// differs, or with `json` one object holding them; status 6 when any does, 0 when none.
+int runDiff(Session& s, const std::vector<std::string>& paths, UnitOpener openUnit,
+            bool json = false);
 
 // Lists backups newest first (local time, reason, file), of one unit or of every unit.
 int runBackups(Session& s, const std::optional<std::uint32_t>& serial);

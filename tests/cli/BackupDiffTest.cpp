@@ -111,7 +111,7 @@ TEST_F(BackupDiff, DiffListsEachDifferingItemAndSaysSoInItsStatus) {
     struct Case {
         std::vector<std::string> args;
         int status;
-        const char* line; // expected in the output
+        std::string line; // expected in the output
     };
     const Case cases[] = {
         {{"diff", distinct}, status::kSuccess, "84 items in the file, none differs"},
@@ -119,6 +119,15 @@ TEST_F(BackupDiff, DiffListsEachDifferingItemAndSaysSoInItsStatus) {
         {{"diff", distinct, factoryFile_}, status::kDiffers, "  channel 4 fuse: 7.5 A -> 10 A\n"},
         {{"diff", distinct, distinct}, status::kSuccess, "none differs"},
         {{"diff", dir_.file("bad.xml")}, status::kFileError, ""},
+        {{"diff", "--json", distinct},
+         status::kSuccess,
+         R"({"serial":74565,"file":")" + distinct + R"(","items_in_file":84,"differences":[],)"},
+        {{"diff", "--json", factoryFile_},
+         status::kDiffers,
+         R"({"item":"mode","unit":"MANUAL","file":"AUTO"})"},
+        {{"diff", "--json", distinct, factoryFile_},
+         status::kDiffers,
+         R"({"item":"channel 4 fuse","file1":"7.5 A","file2":"10 A"})"},
     };
     for (const Case& c : cases) {
         bus().clearCalls();
