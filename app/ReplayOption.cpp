@@ -3,7 +3,7 @@
 #include "TelemetryCsv.h"
 
 #include <fstream>
-#include <iterator>
+#include <sstream>
 #include <string_view>
 
 namespace tarnsim {
@@ -31,11 +31,15 @@ ReplayOption ReplayOption::parse(int argc, char** argv) {
         return option;
     }
     std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    std::ostringstream bytes;
+    if (in) {
+        bytes << in.rdbuf(); // an empty file fails only `bytes`, and is told as one below
+    }
+    if (!in || in.bad()) {
         option.error = std::string(path) + ": cannot be read";
         return option;
     }
-    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::string text = std::move(bytes).str();
     Corvane::TelemetryCsvFile file = Corvane::readTelemetryCsv(text);
     if (!file.ok()) {
         option.error = std::string(path) + ":" + std::to_string(file.errorLine) + ": " + file.error;

@@ -191,7 +191,9 @@ void TelemetryTools::refresh() {
         recordingFailed(path_, writer_.error());
     }
     showRecordingStatus();
-    if (plot_ != nullptr && plot_->isVisible()) {
+    // Read the guarded pointer once: the optimiser cannot see that two reads agree.
+    const QWidget* plot = plot_;
+    if (plot != nullptr && plot->isVisible()) {
         showChannelNames();
     } else if (!writer_.isOpen()) {
         status_->stop();
