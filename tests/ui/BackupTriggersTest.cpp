@@ -21,19 +21,6 @@ namespace {
 using Corvane::mapping::BackupStore;
 using Act = std::function<void(QWidget&)>;
 
-// Answers the coming modal dialogs one after the other.
-void answerInTurn(std::vector<Act> acts) {
-    if (acts.empty()) {
-        return;
-    }
-    answerNextModal([acts](QWidget& w) mutable {
-        const Act first = acts.front();
-        acts.erase(acts.begin());
-        answerInTurn(acts);
-        first(w);
-    });
-}
-
 Act chooseFile(const QString& path, std::function<void()> then = {}) {
     return [path, then](QWidget& w) {
         auto& dialog = dynamic_cast<QFileDialog&>(w);

@@ -42,20 +42,6 @@ using Corvane::TarnConfig;
 using tarn::Command;
 using Act = std::function<void(QWidget&)>;
 
-// Answers the coming modal dialogs one after the other; each answer is waited for only once the
-// one before it has run.
-void answerInTurn(std::vector<Act> acts) {
-    if (acts.empty()) {
-        return;
-    }
-    answerNextModal([acts](QWidget& w) mutable {
-        const Act first = acts.front();
-        acts.erase(acts.begin());
-        answerInTurn(acts);
-        first(w);
-    });
-}
-
 Act chooseFile(const QString& path) {
     return [path](QWidget& w) {
         auto* dialog = qobject_cast<QFileDialog*>(&w);

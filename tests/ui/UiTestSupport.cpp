@@ -104,6 +104,18 @@ std::vector<Bytes> UiTest::sentOnStream() {
     return out;
 }
 
+void answerInTurn(std::vector<std::function<void(QWidget&)>> acts) {
+    if (acts.empty()) {
+        return;
+    }
+    answerNextModal([acts](QWidget& w) mutable {
+        const auto first = acts.front();
+        acts.erase(acts.begin());
+        answerInTurn(acts);
+        first(w);
+    });
+}
+
 std::shared_ptr<const ModalOutcome> answerNextModal(std::function<void(QWidget&)> act,
                                                     int timeoutMs) {
     auto pending = std::make_shared<PendingAnswer>();

@@ -98,6 +98,10 @@ struct ModalOutcome {
 std::shared_ptr<const ModalOutcome> answerNextModal(std::function<void(QWidget&)> act,
                                                     int timeoutMs = 3000);
 
+// Answers the coming modal dialogs one after the other; each answer is waited for only once the
+// one before it has run.
+void answerInTurn(std::vector<std::function<void(QWidget&)>> acts);
+
 // Types any text into a widget key by key, as a keyboard layout that has the characters would
 // (QTest::keyClicks knows only ASCII).
 void typeText(QWidget* widget, const QString& text);
