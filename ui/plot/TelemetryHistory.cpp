@@ -174,7 +174,7 @@ std::optional<std::size_t> TelemetryHistory::nearest(Millis time) const {
 }
 
 template <typename T>
-RingSlice<T> TelemetryHistory::column(const std::vector<T>& storage, std::size_t column,
+RingSlice<T> TelemetryHistory::column(const RingColumn<T>& storage, std::size_t column,
                                       IndexRange range) const {
     const std::size_t first = std::min(range.first, size_);
     const std::size_t count = std::min(range.count, size_ - first);

@@ -7,11 +7,39 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace Corvane {
+
+// Leaves the ring's slots uninitialised: only written slots are ever read, and an hour of
+// storage zeroed at construction would put every page of it in memory at the window's start
+// instead of as the hour fills.
+template <typename T>
+struct UntouchedAllocator : std::allocator<T> {
+    using value_type = T;
+    UntouchedAllocator() = default;
+    template <typename U>
+    UntouchedAllocator(const UntouchedAllocator<U>&) noexcept {}
+    template <typename U>
+    struct rebind {
+        using other = UntouchedAllocator<U>;
+    };
+    template <typename U>
+    void construct(U* slot) noexcept {
+        ::new (static_cast<void*>(slot)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U* slot, Args&&... args) {
+        ::new (static_cast<void*>(slot)) U(std::forward<Args>(args)...);
+    }
+};
+
+template <typename T>
+using RingColumn = std::vector<T, UntouchedAllocator<T>>;
 
 // The telemetry the window has shown, kept for the live plot: one sample per packet, in a ring
 // allocated once that holds the last hour at 50 packets a second.
@@ -127,7 +155,7 @@ private:
     void takeBlocks(const tarn::DataStreamFeedback& packet);
     std::size_t physical(std::size_t index) const { return (head_ + index) % capacity_; }
     template <typename T>
-    RingSlice<T> column(const std::vector<T>& storage, std::size_t column, IndexRange range) const;
+    RingSlice<T> column(const RingColumn<T>& storage, std::size_t column, IndexRange range) const;
 
     std::size_t capacity_;
     std::size_t head_ = 0; // physical index of the oldest sample
@@ -140,10 +168,10 @@ private:
     std::array<float, kSeriesCount> latestValues_{};
     std::array<std::uint8_t, kLaneCount> latestStates_{};
 
-    std::vector<Millis> time_;
-    std::vector<std::uint8_t> flags_;
-    std::vector<float> values_;        // kSeriesCount columns of capacity_ values
-    std::vector<std::uint8_t> states_; // kLaneCount columns of capacity_ states
+    RingColumn<Millis> time_;
+    RingColumn<std::uint8_t> flags_;
+    RingColumn<float> values_;        // kSeriesCount columns of capacity_ values
+    RingColumn<std::uint8_t> states_; // kLaneCount columns of capacity_ states
     std::size_t blocksPerSeries_;
     std::vector<BlockSummary> blocks_; // kSeriesCount columns of blocksPerSeries_ summaries
 };
