@@ -1,4 +1,5 @@
 #include "TelemetryTools.h"
+#include "ConfigFileIO.h"
 #include "LivePlotWindow.h"
 #include "PollingTestSupport.h"
 #include "SimReplay.h"
@@ -12,8 +13,6 @@
 #include <QTemporaryDir>
 
 #include <chrono>
-#include <fstream>
-#include <iterator>
 
 namespace uitest {
 namespace {
@@ -21,8 +20,7 @@ namespace {
 using Corvane::TelemetryTools;
 
 std::string readText(const QString& path) {
-    std::ifstream in(path.toStdString(), std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return Corvane::readWholeFile(path.toStdString());
 }
 
 // The file without its first column, the times.
