@@ -1,9 +1,10 @@
 #include "TelemetryCsv.h"
 
+#include "ConfigFileIO.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
 #include <sstream>
 #include <string>
 
@@ -118,10 +119,7 @@ TEST(TelemetryCsv, MalformedFilesAreRefusedAtTheLineAtFault) {
 
 TEST(TelemetryCsvWriter, WritesOutAtLeastOnceASecondAndReportsAnUnwritableFile) {
     const std::string path = ::testing::TempDir() + "telemetry_writer.csv";
-    const auto fileText = [&path] {
-        std::ifstream in(path);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    };
+    const auto fileText = [&path] { return Corvane::readWholeFile(path); };
     const Blocks b = sample(2);
     const tarn::DataStreamFeedback all{&b.power, &b.status, &b.temp};
     Corvane::TelemetryCsvWriter writer;
