@@ -10,14 +10,18 @@ namespace Corvane {
 // The extremes of a block of kSize consecutive storage slots of one series, so decimation over a
 // long span takes a whole block at once. A block holding a NaN is not `clean` and is read sample
 // by sample instead.
+//
+// The fields have no initialisers, so that the history's summaries for a whole hour take no
+// memory until written: start() sets every field, and only blocks whose first slot was written
+// are ever read.
 struct BlockSummary {
     static constexpr std::size_t kSize = 16;
 
-    float min = 0;
-    float max = 0;
-    std::uint8_t minAt = 0; // first slot holding min
-    std::uint8_t maxAt = 0; // first slot holding max
-    bool clean = true;
+    float min;
+    float max;
+    std::uint8_t minAt; // first slot holding min
+    std::uint8_t maxAt; // first slot holding max
+    bool clean;
 
     // Starts a block with its first slot's value.
     void start(float v) {
@@ -42,7 +46,7 @@ struct BlockSummary {
         }
     }
     static BlockSummary of(std::span<const float> block) {
-        BlockSummary s;
+        BlockSummary s{0, 0, 0, 0, true};
         for (std::size_t i = 0; i < block.size(); ++i) {
             i == 0 ? s.start(block[i]) : s.extend(block[i], static_cast<std::uint8_t>(i));
         }

@@ -173,7 +173,7 @@ private:
     RingColumn<float> values_;        // kSeriesCount columns of capacity_ values
     RingColumn<std::uint8_t> states_; // kLaneCount columns of capacity_ states
     std::size_t blocksPerSeries_;
-    std::vector<BlockSummary> blocks_; // kSeriesCount columns of blocksPerSeries_ summaries
+    RingColumn<BlockSummary> blocks_; // kSeriesCount columns of blocksPerSeries_ summaries
 };
 
 static_assert(TelemetryHistory::bytesFor(TelemetryHistory::kHourCapacity) <= 32'000'000,
