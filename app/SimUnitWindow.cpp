@@ -1,5 +1,6 @@
 #include "SimUnitWindow.h"
 
+#include "HandlerGuard.h"
 #include "SimUnit.h"
 
 #include <QBoxLayout>
@@ -17,6 +18,9 @@
 #include <functional>
 
 namespace tarnsim {
+
+using Corvane::guarded;
+
 namespace {
 
 // Loads the demo starts with, in amperes: a mix of small and large consumers, one channel
@@ -80,14 +84,15 @@ QWidget* SimUnitWindow::buildConnection() {
     buttons->addWidget(unplug);
     buttons->addWidget(replugButton);
     form->addRow(buttons);
-    connect(unplug, &QPushButton::clicked, this, [this] { unit_.unplug(); });
-    connect(replugButton, &QPushButton::clicked, this, [this] { replug(); });
+    connect(unplug, &QPushButton::clicked, this, guarded(this, [this](bool) { unit_.unplug(); }));
+    connect(replugButton, &QPushButton::clicked, this, guarded(this, [this](bool) { replug(); }));
 
     auto* rate = spinBox(1, 1000, 50, group);
     rate->setSuffix(QStringLiteral(" packets/s"));
     form->addRow(QStringLiteral("Telemetry rate"), rate);
-    connect(rate, &QSpinBox::valueChanged, this,
-            [this](int value) { unit_.setTelemetryRate(static_cast<unsigned>(value)); });
+    connect(rate, &QSpinBox::valueChanged, this, guarded(this, [this](int value) {
+                unit_.setTelemetryRate(static_cast<unsigned>(value));
+            }));
     return group;
 }
 
@@ -121,18 +126,19 @@ QWidget* SimUnitWindow::buildChannels() {
         load->setValue(kDemoLoads.at(i));
         unit_.setLoad(i, kDemoLoads.at(i));
         connect(load, &QDoubleSpinBox::valueChanged, this,
-                [this, i](double amps) { unit_.setLoad(i, amps); });
+                guarded(this, [this, i](double amps) { unit_.setLoad(i, amps); }));
         grid->addWidget(load, row, 1);
         auto* fault = new QComboBox(group);
         fault->addItems(
             {QStringLiteral("None"), QStringLiteral("BAD RELAY"), QStringLiteral("BAD FUSE")});
-        connect(fault, &QComboBox::currentIndexChanged, this, [this, i](int index) {
-            static constexpr std::array<sim::ChannelFault, 3> kFaults{
-                sim::ChannelFault::None, sim::ChannelFault::BadRelay, sim::ChannelFault::BadFuse};
-            if (index >= 0 && index < static_cast<int>(kFaults.size())) {
-                unit_.setFault(i, kFaults.at(static_cast<std::size_t>(index)));
-            }
-        });
+        connect(fault, &QComboBox::currentIndexChanged, this, guarded(this, [this, i](int index) {
+                    static constexpr std::array<sim::ChannelFault, 3> kFaults{
+                        sim::ChannelFault::None, sim::ChannelFault::BadRelay,
+                        sim::ChannelFault::BadFuse};
+                    if (index >= 0 && index < static_cast<int>(kFaults.size())) {
+                        unit_.setFault(i, kFaults.at(static_cast<std::size_t>(index)));
+                    }
+                }));
         grid->addWidget(fault, row, 2);
     }
     return group;
@@ -146,7 +152,7 @@ QWidget* SimUnitWindow::buildStates() {
                                            const std::function<void(bool)>& set) {
         QCheckBox* box = stateBox(text, checked, group);
         set(checked);
-        connect(box, &QCheckBox::toggled, this, set);
+        connect(box, &QCheckBox::toggled, this, guarded(this, set));
         column->addWidget(box);
     };
     add(QStringLiteral("Inverter over load"), false,
@@ -165,7 +171,7 @@ QWidget* SimUnitWindow::buildStates() {
         QCheckBox* box = stateBox(QStringLiteral("Ignition %1").arg(input + 1), input == 0, group);
         unit_.setIgnition(input, input == 0);
         connect(box, &QCheckBox::toggled, this,
-                [this, input](bool on) { unit_.setIgnition(input, on); });
+                guarded(this, [this, input](bool on) { unit_.setIgnition(input, on); }));
         column->addWidget(box);
     }
     return group;

@@ -1,5 +1,7 @@
 #include "LimitedLineEdit.h"
 
+#include "HandlerGuard.h"
+
 #include <algorithm>
 
 namespace Corvane {
@@ -8,8 +10,10 @@ LimitedLineEdit::LimitedLineEdit(int limit, QWidget* parent)
     : QLineEdit(parent)
     , limit_(limit) {
     // textEdited comes only from the operator; textChanged also from setText.
-    connect(this, &QLineEdit::textEdited, this, &LimitedLineEdit::limitEdit);
-    connect(this, &QLineEdit::textChanged, this, &LimitedLineEdit::remember);
+    connect(this, &QLineEdit::textEdited, this,
+            guarded(this, [this](const QString& edited) { limitEdit(edited); }));
+    connect(this, &QLineEdit::textChanged, this,
+            guarded(this, [this](const QString&) { remember(); }));
 }
 
 void LimitedLineEdit::remember() {

@@ -1,6 +1,7 @@
 #include "LivePlotWindow.h"
 
 #include "ColumnGridCache.h"
+#include "HandlerGuard.h"
 #include "StripChart.h"
 
 #include <QButtonGroup>
@@ -101,7 +102,10 @@ LivePlotWindow::LivePlotWindow(const TelemetryHistory& history, QWidget* parent)
     timer_ = new QTimer(this);
     timer_->setObjectName(QStringLiteral("timerRefresh"));
     timer_->setInterval(kRefreshMillis);
-    connect(timer_, &QTimer::timeout, this, &LivePlotWindow::checkForData);
+    // The timer's signal carries a private argument, so the guard is taken here rather than
+    // through guarded().
+    connect(timer_, &QTimer::timeout, this,
+            [this] { HandlerGuard::run(this, [this] { checkForData(); }); });
     updateCurrentTraces();
     followHistory();
     resize(sizeHint().expandedTo(
@@ -128,11 +132,12 @@ QWidget* LivePlotWindow::buildToolbar() {
         row->addWidget(button);
     }
     connect(spans_, &QButtonGroup::idClicked, this,
-            [this](int id) { setSpan(static_cast<Span>(id)); });
+            guarded(this, [this](int id) { setSpan(static_cast<Span>(id)); }));
     pause_ = new QPushButton(QStringLiteral("Pause"));
     pause_->setObjectName(QStringLiteral("btnPause"));
     pause_->setToolTip(QStringLiteral("Pause to drag the charts back in time"));
-    connect(pause_, &QPushButton::clicked, this, [this] { setPaused(!paused_); });
+    connect(pause_, &QPushButton::clicked, this,
+            guarded(this, [this](bool) { setPaused(!paused_); }));
     row->addSpacing(16);
     row->addWidget(pause_);
     row->addStretch(1);
@@ -152,14 +157,18 @@ QWidget* LivePlotWindow::buildChannelList() {
         item->setCheckState(Qt::Unchecked);
     }
     channels_->setFixedWidth(fontMetrics().averageCharWidth() * 24);
-    connect(channels_, &QListWidget::itemChanged, this, &LivePlotWindow::channelItemChanged);
+    connect(channels_, &QListWidget::itemChanged, this,
+            guarded(this, [this](QListWidgetItem* item) { channelItemChanged(item); }));
     return channels_;
 }
 
 void LivePlotWindow::connectChart(StripChart* chart) {
-    connect(chart, &StripChart::cursorMoved, this, [this](qint64 time) { showCursorAt(time); });
-    connect(chart, &StripChart::cursorLeft, this, [this] { showCursorAt(std::nullopt); });
-    connect(chart, &StripChart::dragged, this, &LivePlotWindow::panBy);
+    connect(chart, &StripChart::cursorMoved, this,
+            guarded(this, [this](qint64 time) { showCursorAt(time); }));
+    connect(chart, &StripChart::cursorLeft, this,
+            guarded(this, [this] { showCursorAt(std::nullopt); }));
+    connect(chart, &StripChart::dragged, this,
+            guarded(this, [this](qint64 byMillis) { panBy(byMillis); }));
 }
 
 void LivePlotWindow::setChannelNames(const std::array<QString, kChannelRows>& names) {
