@@ -1,5 +1,7 @@
 #include "IPAddressControl.h"
 
+#include "HandlerGuard.h"
+
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -16,6 +18,7 @@
 
 namespace MarlinIPAddressControlLib {
 
+using Corvane::guarded;
 using Style = MarlinIPAddressControlLib::BorderStyle;
 
 IPAddressControl::IPAddressControl(QWidget* parent)
@@ -46,27 +49,33 @@ void IPAddressControl::AddField(int i) {
     auto* field = new FieldControl(this);
     field->SetFieldIndex(i);
     field->setObjectName(QStringLiteral("FieldControl%1").arg(i));
-    connect(field, &FieldControl::CedeFocusEvent, this, &IPAddressControl::OnCedeFocus);
-    connect(field, &FieldControl::PasteEvent, this, [this](const FieldControl::PasteEventArgs& e) {
-        if (!_readOnly) {
-            SetText(e.Text());
-        }
-    });
-    connect(field, &FieldControl::TextChangedEvent, this, &IPAddressControl::OnFieldTextChanged);
-    connect(field, &FieldControl::GotFocus, this, [this] {
-        if (!_focused) {
-            _focused = true;
-            update();
-            emit GotFocus();
-        }
-    });
-    connect(field, &FieldControl::LostFocus, this, [this] {
-        if (_focused && !Focused()) {
-            _focused = false;
-            update();
-            emit LostFocus();
-        }
-    });
+    connect(field, &FieldControl::CedeFocusEvent, this,
+            guarded(this, [this](const FieldControl::CedeFocusEventArgs& e) { OnCedeFocus(e); }));
+    connect(field, &FieldControl::PasteEvent, this,
+            guarded(this, [this](const FieldControl::PasteEventArgs& e) {
+                if (!_readOnly) {
+                    SetText(e.Text());
+                }
+            }));
+    connect(field, &FieldControl::TextChangedEvent, this,
+            guarded(this, [this](const FieldControl::TextChangedEventArgs& e) {
+                OnFieldTextChanged(e);
+            }));
+    connect(field, &FieldControl::GotFocus, this, guarded(this, [this] {
+                if (!_focused) {
+                    _focused = true;
+                    update();
+                    emit GotFocus();
+                }
+            }));
+    connect(field, &FieldControl::LostFocus, this, guarded(this, [this] {
+                if (_focused && !Focused()) {
+                    _focused = false;
+                    update();
+                    emit LostFocus();
+                }
+            }));
+    // The mouse and key notifications are the control's own signals, relayed unchanged.
     connect(field, &FieldControl::Click, this, &IPAddressControl::Click);
     connect(field, &FieldControl::DoubleClick, this, &IPAddressControl::DoubleClick);
     connect(field, &FieldControl::MouseClick, this, &IPAddressControl::MouseClick);
