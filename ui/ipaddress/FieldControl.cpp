@@ -1,5 +1,6 @@
 #include "FieldControl.h"
 
+#include "HandlerGuard.h"
 #include "MouseEventRelay.h"
 
 #include <QAction>
@@ -16,6 +17,8 @@
 #include <memory>
 
 namespace MarlinIPAddressControlLib {
+
+using Corvane::guarded;
 
 namespace {
 
@@ -67,7 +70,8 @@ FieldControl::FieldControl(QWidget* parent)
     connect(relay, &MouseEventRelay::MouseMove, this, &FieldControl::MouseMove);
     connect(relay, &MouseEventRelay::MouseHover, this, &FieldControl::MouseHover);
 
-    connect(this, &QLineEdit::textChanged, this, &FieldControl::OnTextChanged);
+    connect(this, &QLineEdit::textChanged, this,
+            guarded(this, [this](const QString&) { OnTextChanged(); }));
 }
 
 void FieldControl::SetRangeLower(std::uint8_t value) {
@@ -365,7 +369,7 @@ void FieldControl::contextMenuEvent(QContextMenuEvent* event) {
     for (QAction* action : menu->actions()) {
         if (disconnect(action, &QAction::triggered, this, &QLineEdit::paste)) {
             connect(action, &QAction::triggered, this,
-                    [this] { PasteFrom(QClipboard::Clipboard); });
+                    guarded(this, [this](bool) { PasteFrom(QClipboard::Clipboard); }));
         }
     }
     menu->exec(event->globalPos());

@@ -1,5 +1,7 @@
 #include "MouseEventRelay.h"
 
+#include "HandlerGuard.h"
+
 #include <QEvent>
 #include <QMouseEvent>
 #include <QStyle>
@@ -13,11 +15,14 @@ MouseEventRelay::MouseEventRelay(QWidget* watched)
     watched_->setMouseTracking(true);
     watched_->installEventFilter(this);
     hoverTimer_.setSingleShot(true);
+    // The timer's signal carries a private argument, so the guard is run directly.
     connect(&hoverTimer_, &QTimer::timeout, this, [this] {
-        if (!hovered_ && watched_->underMouse()) {
-            hovered_ = true;
-            emit MouseHover();
-        }
+        Corvane::HandlerGuard::run(watched_, [this] {
+            if (!hovered_ && watched_->underMouse()) {
+                hovered_ = true;
+                emit MouseHover();
+            }
+        });
     });
 }
 
