@@ -1,8 +1,8 @@
 #pragma once
 
 // What the files of the libusb layer share: the objects behind libusb's opaque types and the
-// checks and call records every entry point makes. SimLibusb.cpp holds contexts, devices,
-// device handles and interfaces, SimLibusbTransfer.cpp the transfers.
+// checks and call records every entry point makes. SimLibusb.cpp holds contexts and devices,
+// SimLibusbHandle.cpp device handles and interfaces, SimLibusbTransfer.cpp the transfers.
 // Nothing outside sim/ includes this header.
 //
 // Objects handed out through the C interface (contexts, device-list arrays, devices, handles)
