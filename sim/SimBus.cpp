@@ -49,7 +49,7 @@ bool SimDevice::claimed(int interface) const {
 
 void SimDevice::setHandler(uint8_t endpointAddress, EndpointHandler handler) {
     // An empty handler is kept as an empty slot, never erased: a transfer may be running the
-    // old handler of this very slot (see SimLibusb.cpp) and puts it back by key afterwards.
+    // old handler of this very slot (see SimLibusbTransfer.cpp) and puts it back by key afterwards.
     handlers_[endpointAddress] = std::move(handler);
 }
 

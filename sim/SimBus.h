@@ -1,6 +1,6 @@
 #pragma once
 
-// An in-process USB bus that stands behind the libusb functions defined in SimLibusb.cpp.
+// An in-process USB bus that stands behind the libusb functions defined in SimLibusb*.cpp.
 // Code compiled against <libusb-1.0/libusb.h> runs unchanged on top of it: linking tarn_sim
 // instead of libusb-1.0 swaps the real bus for this one. Tests attach devices, give them
 // endpoint handlers or queue exact replies, script faults, and read back every call made.

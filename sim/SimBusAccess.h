@@ -1,6 +1,6 @@
 #pragma once
 
-// The bus's own back door: the libusb layer (SimLibusb.cpp) and SimDevice's plugging need the
+// The bus's own back door: the libusb layer (SimLibusb*.cpp) and SimDevice's plugging need the
 // bookkeeping that SimBus and SimDevice keep private from tests. Nothing outside sim/ includes
 // this header.
 
