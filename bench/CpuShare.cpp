@@ -10,6 +10,7 @@
 
 #include "FormMain.h"
 #include "LivePlotWindow.h"
+#include "ProcessCpu.h"
 #include "SimBus.h"
 #include "SimRealClock.h"
 #include "SimUnit.h"
@@ -19,26 +20,11 @@
 #include <QApplication>
 #include <QTimer>
 
-#include <sys/resource.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-
-namespace {
-
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& t) {
-        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
-    };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     const char* mode = argc > 1 ? argv[1] : "";

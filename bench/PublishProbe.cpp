@@ -10,17 +10,18 @@
 // Figures, not pass/fail: the budgets are 3 % of a core on top of watch, and 1 ms.
 
 #include "Cli.h"
+#include "ProcessCpu.h"
 #include "SimBus.h"
 #include "SimRealClock.h"
 #include "SimUnit.h"
 #include "TarnUsb.h"
+#include "TerminalMain.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -43,15 +44,6 @@ extern char** environ;
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& t) {
-        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
-    };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
 
 std::uint16_t freePort() {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
@@ -126,10 +118,8 @@ private:
 
 int run(tarn::TarnInterface& dev, const std::vector<std::string>& args, std::ostream& err) {
     std::ofstream devNull("/dev/null");
-    Corvane::cli::Session session{dev, devNull, err, std::locale::classic(), [] {
-                                      return std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                          Clock::now().time_since_epoch());
-                                  }};
+    Corvane::cli::Session session{dev, devNull, err, std::locale::classic(),
+                                  &Corvane::cli::steadyNow};
     return Corvane::cli::runCli(args, session);
 }
 

@@ -3,23 +3,15 @@
 // publish included, can be tried without a unit. Built, never installed.
 
 #include "BackupStore.h"
-#include "Cli.h"
 #include "SimBus.h"
 #include "SimRealClock.h"
 #include "SimUnit.h"
-#include "TarnConfig.h"
 #include "TarnUsb.h"
+#include "TerminalMain.h"
 
 #include <array>
-#include <chrono>
-#include <csignal>
-#include <iostream>
-#include <string>
-#include <vector>
 
 int main(int argc, char** argv) {
-    std::signal(SIGPIPE, SIG_IGN); // as tarnwell-cli: a closed pipe is a failed write
-
     sim::SimRealClock clock;
     sim::SimUnit unit(sim::SimBus::instance(), clock);
     // The call record is for tests; kept here it would grow with every packet.
@@ -32,19 +24,8 @@ int main(int argc, char** argv) {
     }
 
     tarn::TarnUsb dev;
-    Corvane::cli::Session session{
-        dev,
-        std::cout,
-        std::cerr,
-        Corvane::TarnConfig().getLocale(),
-        [] {
-            return std::chrono::duration_cast<std::chrono::nanoseconds>(
-                std::chrono::steady_clock::now().time_since_epoch());
-        },
-    };
     // The simulated console's folder: backups of a simulated unit stay apart from real ones.
-    session.backups =
-        Corvane::mapping::BackupStore(Corvane::mapping::BackupStore::defaultRoot("tarnwell-sim"));
-    const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-    return Corvane::cli::runCli(args, session);
+    return Corvane::cli::runInTerminal(
+        argc, argv, dev,
+        Corvane::mapping::BackupStore(Corvane::mapping::BackupStore::defaultRoot("tarnwell-sim")));
 }
