@@ -2,21 +2,13 @@
 
 #include "CliTestSupport.h"
 #include "ExitStatus.h"
-
-#include <set>
+#include "UnitRequests.h"
 
 namespace {
 
 using namespace clitest;
 namespace status = Corvane::cli::exit_status;
 using Corvane::mapping::BackupStore;
-
-// Configuration requests that only read.
-bool isRead(uint8_t command) {
-    static const std::set<uint8_t> reads{0x00, 0x11, 0x13, 0x21, 0x23, 0x25,
-                                         0x27, 0x30, 0x32, 0x34, 0x36, 0x38};
-    return reads.count(command) == 1;
-}
 
 class BackupDiff : public CliTest {
 protected:
@@ -31,15 +23,7 @@ protected:
     BackupStore store() const { return BackupStore(dir_.path() / "backups"); }
 
     // The index of the first configuration request that changes the unit, or the count.
-    static std::size_t firstWrite() {
-        const auto transfers = bus().transfers();
-        for (std::size_t i = 0; i < transfers.size(); ++i) {
-            if (transfers[i].endpoint == 0x01 && !isRead(transfers[i].data.at(0))) {
-                return i;
-            }
-        }
-        return transfers.size();
-    }
+    static std::size_t firstWrite() { return simtest::firstWrite(bus().transfers()); }
 
     std::string factoryFile_;
 };

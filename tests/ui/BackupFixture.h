@@ -11,6 +11,7 @@
 #include "ConfigMapping.h"
 #include "TarnConfig.h"
 #include "ToolsMenu.h"
+#include "UnitRequests.h"
 #include "WindowFixture.h"
 
 #include <QDialog>
@@ -21,18 +22,12 @@
 #include <filesystem>
 #include <functional>
 #include <map>
-#include <set>
+
 #include <string>
 #include <tuple>
 #include <vector>
 
 namespace uitest {
-
-inline bool isRead(uint8_t command) {
-    static const std::set<uint8_t> reads{0x00, 0x11, 0x13, 0x21, 0x23, 0x25,
-                                         0x27, 0x30, 0x32, 0x34, 0x36, 0x38};
-    return reads.count(command) == 1;
-}
 
 // Every stored setting the configuration file carries, to compare two units by.
 inline auto configurationOf(const sim::SimUnitSettings& s) {
@@ -118,15 +113,7 @@ protected:
     }
 
     // The index of the first configuration request that changes the unit, or the count.
-    static std::size_t firstWrite() {
-        const auto transfers = bus().transfers();
-        for (std::size_t i = 0; i < transfers.size(); ++i) {
-            if (transfers[i].endpoint == 0x01 && !isRead(transfers[i].data.at(0))) {
-                return i;
-            }
-        }
-        return transfers.size();
-    }
+    static std::size_t firstWrite() { return simtest::firstWrite(bus().transfers()); }
 
     QTemporaryDir dir_;
     std::vector<std::size_t> moments_; // the bus's transfer count at each backup
