@@ -17,11 +17,8 @@ constexpr std::size_t kChannels = 12;
 constexpr std::size_t kFields = 6 + 2 * kChannels + 1 + 7 + 2;
 constexpr std::uint8_t kUnknownRelayState = 15;
 
-// Currents and voltages come in mA and mV: three decimals keep every value exact.
-constexpr int kPowerDecimals = 3;
-// Three decimals for temperatures pin the internal sensors' 0.0073 °C step, so a replayed
-// recording reads back the same.
-constexpr int kTempDecimals = 3;
+constexpr int kPowerDecimals = kTelemetryPowerDecimals;
+constexpr int kTempDecimals = kTelemetryTempDecimals;
 
 void number(std::string& out, double value, int decimals) {
     // Wide enough for any double in fixed notation, so to_chars cannot run out of room.

@@ -15,6 +15,13 @@
 // the reader that turns such a file back into values for replay.
 namespace Corvane {
 
+// Decimals of the values, for every text made of telemetry (the CSV here, the CLI's JSON).
+// Currents and voltages come in mA and mV: three decimals keep every value exact.
+constexpr int kTelemetryPowerDecimals = 3;
+// Three decimals for temperatures pin the internal sensors' 0.0073 °C step, so a replayed
+// recording reads back the same.
+constexpr int kTelemetryTempDecimals = 3;
+
 std::string telemetryCsvHeader();
 // Appends one line without its newline. `seconds` is the time since the recording started.
 // Numbers always use '.', so that the lines parse anywhere.

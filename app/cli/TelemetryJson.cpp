@@ -2,13 +2,14 @@
 
 #include "JsonWriter.h"
 #include "Packets.h"
+#include "TelemetryCsv.h"
 #include "TelemetryLine.h"
 
 namespace Corvane::cli {
 namespace {
 
-constexpr int kElectrical = 3; // mA and mV, exactly
-constexpr int kTemperature = 2;
+constexpr int kElectrical = kTelemetryPowerDecimals;
+constexpr int kTemperature = kTelemetryTempDecimals;
 
 void numberOrNull(JsonWriter& json, const std::string& key, bool known, double value,
                   int decimals) {

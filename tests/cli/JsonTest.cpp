@@ -68,7 +68,11 @@ TEST(Json, TelemetryHasTheCsvColumnsAndValues) {
     tarn::StatusF32 st{};
     st.mode = 7;
     st.channel[2].relay_state = 1;
-    const tarn::DataStreamFeedback cases[] = {{&power, &st, nullptr}, {nullptr, nullptr, nullptr}};
+    tarn::TempF32 temp{};
+    temp.internal[0] = 37.9513f;
+    temp.external[3] = -4.25f;
+    const tarn::DataStreamFeedback cases[] = {
+        {&power, &st, nullptr}, {&power, &st, &temp}, {nullptr, nullptr, nullptr}};
     for (const tarn::DataStreamFeedback& blocks : cases) {
         const std::string json = Corvane::cli::telemetryJson(2.5, blocks);
         const std::vector<std::string> names = splitCsv(Corvane::cli::csvHeader());
