@@ -45,8 +45,6 @@ struct DecimationMemo {
     std::int64_t firstColumn = 0;
     std::vector<Column> columns;
     std::vector<Column> next; // filled during a decimation, then swapped in
-
-    void clear() { columns.clear(); }
 };
 
 // Min/max decimation: for every column holding samples, its smallest and largest known (not

@@ -49,7 +49,6 @@ public:
     static Millis spanMillis(Span span);
 
     void setPaused(bool paused);
-    bool isPaused() const { return paused_; }
 
     StripChart* currentsChart() const { return currents_; }
     StripChart* voltagesChart() const { return voltages_; }

@@ -36,9 +36,6 @@ struct RingSlice {
             f(second.subspan(start, to - first.size() - start), first.size() + start);
         }
     }
-
-    // A single contiguous range seen as a run.
-    static RingSlice whole(std::span<const T> all) { return {all, {}}; }
 };
 
 } // namespace Corvane

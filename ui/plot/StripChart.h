@@ -36,9 +36,8 @@ public:
     Millis from() const { return frame_.from; }
     Millis to() const { return frame_.to; }
 
-    // The cursor's time (every chart on the axis shows it), or none.
+    // Sets the cursor's time (every chart on the axis shows it), or none.
     void setCursorTime(std::optional<Millis> time);
-    std::optional<Millis> cursorTime() const { return frame_.cursor; }
     // What the cursor box lists: its time, then each trace's value (and state) there.
     const QStringList& cursorReadout() const { return frame_.readout; }
 

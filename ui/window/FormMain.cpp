@@ -25,11 +25,6 @@
 #include <QMessageBox>
 #include <QTimer>
 
-// The resources live in a static library, so the program registers them itself.
-static void initTarnUiResources() {
-    Q_INIT_RESOURCE(tarnwell);
-}
-
 namespace Corvane {
 namespace {
 
@@ -63,7 +58,6 @@ FormMain::FormMain(QWidget* parent)
     : QMainWindow(parent)
     , dev(std::make_unique<tarn::TarnUsb>())
     , scale_(font()) {
-    initTarnUiResources();
     setWindowTitle(QStringLiteral("Tarnwell v1.2 (Marlin Inc.)"));
     setWindowIcon(WindowIcon::load());
     buildLayout();

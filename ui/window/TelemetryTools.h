@@ -48,7 +48,6 @@ public:
     bool startRecording(const QString& path);
     void stopRecording();
     bool recording() const { return writer_.isOpen(); }
-    std::uint64_t recordedLines() const { return writer_.lines(); }
 
     const TelemetryHistory& history() const { return *history_; }
     LivePlotWindow* livePlot() const { return plot_; }
