@@ -61,6 +61,18 @@ struct DataStreamFeedback {
     const PowerF32* power = nullptr;
     const StatusF32* status = nullptr;
     const TempF32* temp = nullptr;
+
+    constexpr bool empty() const {
+        return power == nullptr && status == nullptr && temp == nullptr;
+    }
+    // Takes the blocks `packet` carries over these and keeps the others, so that this holds the
+    // last block of each kind seen. True when the packet carried any.
+    constexpr bool takeFrom(const DataStreamFeedback& packet) {
+        power = packet.power != nullptr ? packet.power : power;
+        status = packet.status != nullptr ? packet.status : status;
+        temp = packet.temp != nullptr ? packet.temp : temp;
+        return !packet.empty();
+    }
 };
 
 // The words the console shows for the inverter and for Bluetooth, the first condition that

@@ -165,7 +165,7 @@ Gateway::End Gateway::stream() {
         sendRelayCommands();
         tarn::DataStreamFeedback packet;
         s_.dev.readDataStream(packet); // a block converted before a short one still counts
-        if (packet.power == nullptr && packet.status == nullptr && packet.temp == nullptr) {
+        if (packet.empty()) {
             if (!s_.dev.isOpen()) {
                 s_.err << "tarnwell-cli: the unit was disconnected; waiting for it.\n";
                 outbox_.push({topics_->status(), "offline", true});
@@ -183,9 +183,7 @@ Gateway::End Gateway::stream() {
 }
 
 void Gateway::onPacket(const tarn::DataStreamFeedback& packet, Time now) {
-    seen_.power = packet.power != nullptr ? packet.power : seen_.power;
-    seen_.status = packet.status != nullptr ? packet.status : seen_.status;
-    seen_.temp = packet.temp != nullptr ? packet.temp : seen_.temp;
+    seen_.takeFrom(packet);
     // Published once every block has come, so that no member is ever null on the broker.
     if (seen_.power != nullptr && seen_.status != nullptr && seen_.temp != nullptr) {
         publishTelemetry(now);

@@ -10,24 +10,6 @@
 namespace Corvane::cli {
 namespace {
 
-// Takes the blocks one packet converted into the record of the last values seen.
-bool takeBlocks(const tarn::DataStreamFeedback& packet, tarn::DataStreamFeedback& seen) {
-    bool any = false;
-    if (packet.power != nullptr) {
-        seen.power = packet.power;
-        any = true;
-    }
-    if (packet.status != nullptr) {
-        seen.status = packet.status;
-        any = true;
-    }
-    if (packet.temp != nullptr) {
-        seen.temp = packet.temp;
-        any = true;
-    }
-    return any;
-}
-
 // Switches the stream off unless the unit is gone; a failure to do so is an error of its own.
 int stopStream(Session& s, int status) {
     if (s.dev.isOpen() && !s.dev.sendDataStreamDisable()) {
@@ -85,7 +67,7 @@ int runWatch(Session& s, const WatchOptions& options) {
     while (!interrupt.raised() && (options.count == 0 || printed < options.count)) {
         tarn::DataStreamFeedback packet;
         s.dev.readDataStream(packet); // a block converted before a short one still counts
-        if (!takeBlocks(packet, seen)) {
+        if (!seen.takeFrom(packet)) {
             if (!s.dev.isOpen()) {
                 s.err << "tarnwell-cli: the unit was disconnected.\n";
                 status = exit_status::kDeviceFailure;

@@ -80,7 +80,7 @@ void TelemetryHistory::takeBlocks(const tarn::DataStreamFeedback& packet) {
 }
 
 void TelemetryHistory::append(Millis time, const tarn::DataStreamFeedback& packet) {
-    if (packet.power == nullptr && packet.status == nullptr && packet.temp == nullptr) {
+    if (packet.empty()) {
         return;
     }
     if (latestTime_) {

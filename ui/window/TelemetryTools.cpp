@@ -68,10 +68,8 @@ void TelemetryTools::packetShown(const tarn::DataStreamFeedback& packet) {
     if (!writer_.isOpen()) {
         return;
     }
-    seen_.power = packet.power != nullptr ? packet.power : seen_.power;
-    seen_.status = packet.status != nullptr ? packet.status : seen_.status;
-    seen_.temp = packet.temp != nullptr ? packet.temp : seen_.temp;
-    if (seen_.power == nullptr && seen_.status == nullptr && seen_.temp == nullptr) {
+    seen_.takeFrom(packet);
+    if (seen_.empty()) {
         return;
     }
     const double seconds = static_cast<double>(now - started_) / 1000.0;
