@@ -49,12 +49,12 @@ void text(std::string& out, bool known, std::string_view value) {
     }
 }
 
-std::string modeText(unsigned mode) {
+} // namespace
+
+std::string telemetryModeText(unsigned mode) {
     return mode < tarn::kModeNames.size() ? std::string(tarn::kModeNames[mode])
                                           : "unknown (" + std::to_string(mode) + ")";
 }
-
-} // namespace
 
 std::string telemetryCsvHeader() {
     std::string h = "time_s,total_current_a,battery_v,ignition1_v,ignition2_v,ignition3_v";
@@ -87,7 +87,7 @@ void appendTelemetryCsvLine(std::string& out, double seconds,
             number(out, i < 3 ? t->internal[i] : t->external[i - 3], kTempDecimals);
         }
     }
-    text(out, st != nullptr, st ? modeText(st->mode) : "");
+    text(out, st != nullptr, st ? telemetryModeText(st->mode) : "");
     text(out, st != nullptr, st ? tarn::bluetoothStateText(st->bluetooth) : "");
 }
 

@@ -22,6 +22,9 @@ constexpr int kTelemetryPowerDecimals = 3;
 // recording reads back the same.
 constexpr int kTelemetryTempDecimals = 3;
 
+// The mode's name as every telemetry text gives it, or "unknown (N)".
+std::string telemetryModeText(unsigned mode);
+
 std::string telemetryCsvHeader();
 // Appends one line without its newline. `seconds` is the time since the recording started.
 // Numbers always use '.', so that the lines parse anywhere.

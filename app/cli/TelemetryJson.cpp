@@ -52,7 +52,7 @@ std::string telemetryJson(double seconds, const tarn::DataStreamFeedback& blocks
         numberOrNull(json, "external" + std::to_string(i + 1) + "_c", t, t ? t->external[i] : 0,
                      kTemperature);
     }
-    textOrNull(json, "mode", st, st ? modeText(st->mode) : "");
+    textOrNull(json, "mode", st, st ? telemetryModeText(st->mode) : "");
     textOrNull(json, "bluetooth", st, st ? tarn::bluetoothStateText(st->bluetooth) : "");
     json.endObject();
     return json.text();

@@ -61,7 +61,7 @@ std::vector<std::string> fieldsOf(double seconds, const tarn::DataStreamFeedback
     for (unsigned i = 0; i < 4; ++i) {
         f.number(t != nullptr, t ? t->external[i] : 0, tempDecimals);
     }
-    f.text(st != nullptr, st ? modeText(st->mode) : "");
+    f.text(st != nullptr, st ? telemetryModeText(st->mode) : "");
     f.text(st != nullptr, st ? std::string(tarn::bluetoothStateText(st->bluetooth)) : "");
     return f.all();
 }
@@ -96,11 +96,6 @@ std::string textLine(double seconds, const tarn::DataStreamFeedback& blocks,
             " " + orDash(f[i + 5]) + " " + orDash(f[i + 6]) + " " + orDash(f[i + 7]) +
             " \u00B0C | mode " + orDash(f[i + 8]) + " | Bluetooth " + orDash(f[i + 9]);
     return line;
-}
-
-std::string modeText(unsigned mode) {
-    return mode < tarn::kModeNames.size() ? std::string(tarn::kModeNames[mode])
-                                          : "unknown (" + std::to_string(mode) + ")";
 }
 
 } // namespace Corvane::cli

@@ -17,7 +17,4 @@ std::string csvLine(double seconds, const tarn::DataStreamFeedback& blocks);
 std::string textLine(double seconds, const tarn::DataStreamFeedback& blocks,
                      const std::locale& locale);
 
-// The mode's name, or "unknown (N)".
-std::string modeText(unsigned mode);
-
 } // namespace Corvane::cli
