@@ -29,4 +29,8 @@ private:
 };
 static_assert(sizeof(ModuleVersion) == 8);
 
+// The firmware owners are asked to update to, by the window and tarnwell-cli, when a unit has
+// an older one.
+inline constexpr ModuleVersion kRecommendedFirmware{1, 0, 5};
+
 } // namespace tarn

@@ -1,5 +1,6 @@
 #include "Commands.h"
 #include "ExitStatus.h"
+#include "ModuleVersion.h"
 
 #include "UnitInfo.h"
 
@@ -14,7 +15,9 @@ int runInfo(Session& s, bool json) {
     s.out << "Tarnwell unit\n";
     s.out << "  Firmware version:   " << d.version();
     if (firmwareUpdateRecommended(d)) {
-        s.out << " (older than 1.0.5: an update is recommended)";
+        const tarn::ModuleVersion& r = tarn::kRecommendedFirmware;
+        s.out << " (older than " << r.major() << '.' << r.minor() << '.' << r.build()
+              << ": an update is recommended)";
     }
     s.out << "\n  Hardware revision:  " << d.hwRev()
           << "\n  Serial number:      " << d.serialNumber() << '\n';

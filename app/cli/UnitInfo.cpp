@@ -5,18 +5,11 @@
 #include "UnitText.h"
 
 namespace Corvane::cli {
-namespace {
-
-// The firmware the window asks owners to update to when a unit has an older one.
-constexpr tarn::ModuleVersion kRecommendedFirmware{1, 0, 5};
-
-} // namespace
-
 bool firmwareUpdateRecommended(const tarn::TarnInterface& dev) {
     const tarn::ModuleVersion version(static_cast<uint16_t>(dev.versionMajor()),
                                       static_cast<uint16_t>(dev.versionMinor()),
                                       static_cast<uint16_t>(dev.versionBuild()));
-    return version < kRecommendedFirmware;
+    return version < tarn::kRecommendedFirmware;
 }
 
 UnitInfo readUnitInfo(tarn::TarnInterface& dev) {

@@ -57,7 +57,8 @@ QString PollingLoop::oldFirmwareText(std::uint16_t major, std::uint16_t minor,
                                      std::uint16_t build) {
     return QStringLiteral("Detected old firmware version ") + versionText(major, minor, build) +
            QStringLiteral("\nUpdating  to firmware version ") +
-           versionText(kRecommendedMajor, kRecommendedMinor, kRecommendedBuild) +
+           versionText(tarn::kRecommendedFirmware.major(), tarn::kRecommendedFirmware.minor(),
+                       tarn::kRecommendedFirmware.build()) +
            QStringLiteral(" is recommended.\nOpen download link in web browser?");
 }
 
@@ -184,8 +185,7 @@ void PollingLoop::checkFirmware(const tarn::TarnInterface& dev) {
     const auto major = static_cast<std::uint16_t>(dev.versionMajor());
     const auto minor = static_cast<std::uint16_t>(dev.versionMinor());
     const auto build = static_cast<std::uint16_t>(dev.versionBuild());
-    const tarn::ModuleVersion recommended(kRecommendedMajor, kRecommendedMinor, kRecommendedBuild);
-    if (!(tarn::ModuleVersion(major, minor, build) < recommended) || checked) {
+    if (!(tarn::ModuleVersion(major, minor, build) < tarn::kRecommendedFirmware) || checked) {
         return;
     }
     checked = true;

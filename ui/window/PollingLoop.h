@@ -38,9 +38,6 @@ class PollingLoop {
 public:
     // The maker's firmware download page, offered to units older than the recommended version.
     static const char* const kDownloadUrl;
-    static constexpr std::uint16_t kRecommendedMajor = 1;
-    static constexpr std::uint16_t kRecommendedMinor = 0;
-    static constexpr std::uint16_t kRecommendedBuild = 5;
 
     // `window` parents the old-firmware notice; every part outlives the loop.
     PollingLoop(QWidget& window, const DeviceSlot& dev, UnitSettings& settings, Readings& readings,
