@@ -3,15 +3,12 @@
 #include "TarnUsb.h"
 #include "UnitProbe.h"
 
-#include <grp.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
-#include <sstream>
 
 namespace Corvane::cli {
 namespace {
@@ -22,6 +19,13 @@ using Failure = tarn::TarnInterface::OpenFailure;
 constexpr const char* kRuleFile = "70-tarnwell.rules";
 constexpr const char* kGroup = "plugdev";
 constexpr unsigned kRuleMode = 0660;
+
+// A USB id as sysfs writes it: four lower-case hex digits.
+std::string sysfsId(std::uint16_t id) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04x", unsigned{id});
+    return text;
+}
 
 std::string firstLine(const fs::path& file) {
     std::ifstream in(file);
@@ -70,7 +74,8 @@ void findUnit(const DoctorPaths& paths, AccessFindings& f) {
     }
     std::sort(devices.begin(), devices.end());
     for (const fs::path& d : devices) {
-        if (firstLine(d / "idVendor") == "a37c" && firstLine(d / "idProduct") == "010f") {
+        if (firstLine(d / "idVendor") == sysfsId(tarn::TarnUsb::kVendorId) &&
+            firstLine(d / "idProduct") == sysfsId(tarn::TarnUsb::kProductId)) {
             f.busPosition = d.filename().string();
             f.bus = std::atoi(firstLine(d / "busnum").c_str());
             f.device = std::atoi(firstLine(d / "devnum").c_str());

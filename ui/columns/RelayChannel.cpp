@@ -416,9 +416,7 @@ void RelayChannel::commitFuse() {
     double i2tRead = 0;
     bool protectRead = protect;
     if (dev_->getChannelConfig(channel_, &ratingRead, &i2tRead, &protectRead)) {
-        updateFuse(ratingRead);
-        txtBoxCurrentSq->setText(NumberText::n1(i2tRead));
-        checkBox1->setChecked(protectRead);
+        showUnitFuse(ratingRead, i2tRead, protectRead);
     }
 }
 
