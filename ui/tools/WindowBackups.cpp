@@ -5,16 +5,14 @@
 #include "TarnInterface.h"
 #include "UnitBackup.h"
 
-#include <QFile>
+#include <QCoreApplication>
 #include <QLocale>
 #include <QMessageBox>
-#include <QStandardPaths>
 
 namespace Corvane {
 
 std::filesystem::path WindowBackups::defaultRoot() {
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    return std::filesystem::path(QFile::encodeName(data).toStdString()) / "backups";
+    return mapping::BackupStore::defaultRoot(QCoreApplication::applicationName().toStdString());
 }
 
 QString WindowBackups::question(const QString& why) {

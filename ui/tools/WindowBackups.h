@@ -18,8 +18,8 @@ namespace Corvane {
 // The window's side of backups: where they live, and what happens when one cannot be taken.
 class WindowBackups {
 public:
-    // <application data location>/backups: with the application named "tarnwell" and no
-    // organisation, the folder tarnwell-cli uses too (BackupStore::defaultRoot()).
+    // The backups folder of the program the application is named after: for "tarnwell" the
+    // folder tarnwell-cli uses too.
     static std::filesystem::path defaultRoot();
 
     // Backs up the unit before something changes it (`reason`: BackupStore::kBeforeLoad ...).
