@@ -1,4 +1,5 @@
 #include "Commands.h"
+#include "Comparison.h"
 #include "ExitStatus.h"
 #include "ItemView.h"
 #include "LoadPlan.h"
@@ -15,13 +16,6 @@ int disconnected(Session& s, const std::string& what) {
     s.err << "tarnwell-cli: the unit was disconnected " << what
           << ". Reconnect it and load the file again.\n";
     return exit_status::kDeviceFailure;
-}
-
-void listChanges(std::ostream& out, const std::vector<ItemChange>& changes) {
-    for (const ItemChange& c : changes) {
-        out << "  " << c.file.label << ": " << (c.unit ? shown(*c.unit) : "(could not be read)")
-            << " -> " << shown(c.file) << '\n';
-    }
 }
 
 void listMismatches(std::ostream& err, const std::vector<ItemChange>& mismatches) {
@@ -63,18 +57,21 @@ int runLoad(Session& s, const TarnConfig& file, const std::string& path, bool dr
             return *refused;
         }
     }
-    const mapping::LoadPlan plan = mapping::planLoad(file, current);
-    for (const std::string& note : plan.notes) {
+    // What diff would list: load shows the same changes the same way.
+    const mapping::Comparison comparison = mapping::compareWithUnit(file, current, s.locale);
+    const mapping::LoadPlan& plan = comparison.plan;
+    for (const std::string& note : comparison.notes) {
         s.err << "tarnwell-cli: " << note << '\n';
     }
-    const std::size_t settings = mapping::plannedItems(plan, s.locale).size();
+    const std::size_t settings = comparison.itemsB;
 
     s.out << (dryRun ? "Dry run, nothing is sent. " : "") << "The file " << path << " holds "
           << settings << " settings; " << (dryRun ? "loading it would change" : "changing")
           << " these on unit " << s.dev.serialNumber() << ":\n";
-    const std::vector<ItemChange> changes = mapping::planChanges(plan, s.locale);
-    listChanges(s.out, changes);
-    if (changes.empty()) {
+    for (const mapping::DifferenceView& view : mapping::viewOf(comparison)) {
+        s.out << "  " << mapping::lineOf(view) << '\n';
+    }
+    if (comparison.differences.empty()) {
         s.out << "  (none: the unit already holds every one)\n";
     }
     if (dryRun) {
