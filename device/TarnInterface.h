@@ -112,6 +112,8 @@ public:
     bool sendRelayRequestOn(uint32_t channel);
     bool sendRelayRequestOff(uint32_t channel);
     bool sendRelayRequestToggle(uint32_t channel);
+    // One of the three above, by action.
+    bool sendRelayRequest(uint32_t channel, RelayAction action);
     // Reads one telemetry packet and converts the blocks it carries into the process-wide
     // blocks, pointing fb_data at each one converted. Allocates nothing.
     bool readDataStream(DataStreamFeedback& fb_data);
@@ -162,7 +164,6 @@ private:
     template <Command C, typename L>
     bool exchange(L request, ConfigPacket& reply, int32_t timeout = kCfgTimeout);
     bool executeScript(ScriptType script);
-    bool sendRelayRequest(uint32_t channel, RelayAction action);
 };
 
 } // namespace tarn

@@ -2,6 +2,8 @@
 
 // Telemetry as the console uses it: the unit's raw blocks converted to engineering units.
 
+#include "Packets.h"
+
 #include <array>
 #include <cstdint>
 #include <string_view>
@@ -82,6 +84,12 @@ constexpr std::string_view inverterStateText(const InverterFeedback& inverter) {
            : inverter.over_temp ? "OVER TEMP"
            : inverter.on        ? "ON"
                                 : "OFF";
+}
+
+// The state of relay output `output` (0-11) or, for 12, the inverter's.
+constexpr std::string_view outputStateText(const StatusF32& status, uint32_t output) {
+    return output < status.channel.size() ? relayStateText(status.channel[output].relay_state)
+                                          : inverterStateText(status.inverter);
 }
 
 constexpr std::string_view bluetoothStateText(const StatusF32::BluetoothFeedback& bluetooth) {

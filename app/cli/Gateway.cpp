@@ -17,18 +17,6 @@ constexpr auto kDropReportPeriod = 60s;
 constexpr auto kDrainAtEnd = 2000ms;
 constexpr int kAnswerAfterStatusBlocks = 2; // the first may have left before the request came
 
-std::string outputState(const tarn::StatusF32& st, std::uint32_t output) {
-    return std::string(output < st.channel.size()
-                           ? tarn::relayStateText(st.channel[output].relay_state)
-                           : tarn::inverterStateText(st.inverter));
-}
-
-bool sendRelay(tarn::TarnInterface& dev, const RelayCommand& c) {
-    return c.action == tarn::RELAY_ACTION_ON    ? dev.sendRelayRequestOn(c.output)
-           : c.action == tarn::RELAY_ACTION_OFF ? dev.sendRelayRequestOff(c.output)
-                                                : dev.sendRelayRequestToggle(c.output);
-}
-
 } // namespace
 
 Gateway::Gateway(Session& s, const PublishOptions& options, MqttUrl url,
@@ -212,7 +200,7 @@ void Gateway::publishTelemetry(Time now) {
 void Gateway::publishRelayStates(const tarn::StatusF32& status) {
     std::array<bool, 13> sent{};
     for (std::uint32_t output = 0; output < relayStates_.size(); ++output) {
-        const std::string state = outputState(status, output);
+        const std::string state(tarn::outputStateText(status, output));
         if (state != relayStates_[output]) {
             relayStates_[output] = state;
             outbox_.push({topics_->relayState(output), state, true});
@@ -230,7 +218,7 @@ void Gateway::publishRelayStates(const tarn::StatusF32& status) {
 
 void Gateway::sendRelayCommands() {
     for (const RelayCommand& c : relayInbox_.popAll()) {
-        if (sendRelay(s_.dev, c)) {
+        if (s_.dev.sendRelayRequest(c.output, c.action)) {
             pending_.push_back({c.output, kAnswerAfterStatusBlocks});
         } else {
             s_.err << "tarnwell-cli: the unit did not take the relay request for output "

@@ -39,9 +39,7 @@ std::optional<std::string> reportedState(Session& s, std::uint32_t channel) {
         if (s.dev.readDataStream(packet) && packet.status != nullptr) {
             ++statusBlocks;
             const tarn::StatusF32& st = *packet.status;
-            state = channel < st.channel.size()
-                        ? std::string(tarn::relayStateText(st.channel[channel].relay_state))
-                        : std::string(tarn::inverterStateText(st.inverter));
+            state = std::string(tarn::outputStateText(st, channel));
         } else if (!s.dev.isOpen()) {
             return std::nullopt;
         }
@@ -96,10 +94,7 @@ int runRelay(Session& s, std::uint32_t channel, tarn::RelayAction action) {
         (channel < tarn::TarnInterface::kRelayChannels ? "Channel " + std::to_string(channel + 1)
                                                        : std::string("Inverter")) +
         (named ? " \"" + tarn::UnitText::toUtf8(name) + "\"" : "");
-    const bool sent = action == tarn::RELAY_ACTION_ON    ? s.dev.sendRelayRequestOn(channel)
-                      : action == tarn::RELAY_ACTION_OFF ? s.dev.sendRelayRequestOff(channel)
-                                                         : s.dev.sendRelayRequestToggle(channel);
-    if (!sent) {
+    if (!s.dev.sendRelayRequest(channel, action)) {
         s.err << "tarnwell-cli: " << label << ": the unit did not take the relay request.\n";
         return exit_status::kDeviceFailure;
     }
