@@ -3,6 +3,7 @@
 #include "ConfigFileReport.h"
 #include "ConfigLocale.h"
 #include "ConfigMapping.h"
+#include "FileQuestion.h"
 #include "HandlerGuard.h"
 #include "RecordMerge.h"
 #include "ScriptsPanel.h"
@@ -11,7 +12,6 @@
 #include "UnitCodePage.h"
 #include "UnitSettings.h"
 
-#include <QFileDialog>
 #include <QLocale>
 
 #include <array>
@@ -90,26 +90,16 @@ void ConfigTransfer::loadConfigxmlToolStripMenuItem_Click() {
 }
 
 std::optional<QString> ConfigTransfer::askPath(QWidget& parent, bool saving, const QString& title) {
-    // Qt's own dialog rather than the desktop's: the same on every desktop, and drivable in tests.
-    QFileDialog dialog(&parent);
-    dialog.setObjectName(saving ? QStringLiteral("saveFileDialog1")
-                                : QStringLiteral("openFileDialog1"));
-    dialog.setWindowTitle(!title.isEmpty() ? title
-                          : saving         ? QStringLiteral("Save Config")
-                                           : QStringLiteral("Load Config"));
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setAcceptMode(saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(saving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    dialog.setNameFilter(nameFilter());
-    dialog.setDefaultSuffix(QStringLiteral("xml"));
-    if (dialog.exec() != QDialog::Accepted) {
-        return std::nullopt;
-    }
-    const QStringList files = dialog.selectedFiles();
-    if (files.isEmpty() || files.front().isEmpty()) {
-        return std::nullopt;
-    }
-    return files.front();
+    const FileQuestion question{
+        saving ? QStringLiteral("saveFileDialog1") : QStringLiteral("openFileDialog1"),
+        !title.isEmpty() ? title
+        : saving         ? QStringLiteral("Save Config")
+                         : QStringLiteral("Load Config"),
+        saving,
+        nameFilter(),
+        QStringLiteral("xml"),
+    };
+    return question.ask(parent);
 }
 
 // ---- Save ----

@@ -1,5 +1,6 @@
 #include "TelemetryTools.h"
 
+#include "FileQuestion.h"
 #include "FormMain.h"
 #include "HandlerGuard.h"
 #include "LivePlotWindow.h"
@@ -8,7 +9,6 @@
 #include <QAction>
 #include <QDateTime>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
@@ -127,19 +127,10 @@ void TelemetryTools::recordTelemetryToolStripMenuItem_Click() {
 }
 
 std::optional<QString> TelemetryTools::askPath() const {
-    QFileDialog dialog(&window_);
-    dialog.setObjectName(QStringLiteral("recordFileDialog"));
-    dialog.setWindowTitle(QStringLiteral("Record Telemetry"));
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilter(QStringLiteral("CSV files (*.csv)"));
-    dialog.setDefaultSuffix(QStringLiteral("csv"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty() ||
-        dialog.selectedFiles().front().isEmpty()) {
-        return std::nullopt;
-    }
-    return dialog.selectedFiles().front();
+    const FileQuestion question{QStringLiteral("recordFileDialog"),
+                                QStringLiteral("Record Telemetry"), true,
+                                QStringLiteral("CSV files (*.csv)"), QStringLiteral("csv")};
+    return question.ask(window_);
 }
 
 bool TelemetryTools::startRecording(const QString& path) {
