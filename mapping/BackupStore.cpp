@@ -163,16 +163,23 @@ std::vector<BackupEntry> BackupStore::list(std::uint32_t serial) const {
     return entriesIn(folder(serial), serial);
 }
 
+std::optional<std::uint32_t> BackupStore::parseSerial(std::string_view text) {
+    if (!allDigits(text) || text.size() > 10) {
+        return std::nullopt;
+    }
+    const unsigned long long value = std::stoull(std::string(text));
+    return value <= UINT32_MAX ? std::optional(static_cast<std::uint32_t>(value)) : std::nullopt;
+}
+
 std::vector<BackupEntry> BackupStore::listAll() const {
     std::vector<std::uint32_t> serials;
     std::error_code ec;
     for (fs::directory_iterator it(root_, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
-        if (it->is_directory(ec) && allDigits(name) && name.size() <= 10) {
-            const unsigned long long value = std::stoull(name);
-            if (value <= UINT32_MAX && std::to_string(value) == name) {
-                serials.push_back(static_cast<std::uint32_t>(value));
-            }
+        // Only the folders this store names: no leading zeros.
+        const std::optional<std::uint32_t> serial = parseSerial(name);
+        if (it->is_directory(ec) && serial && std::to_string(*serial) == name) {
+            serials.push_back(*serial);
         }
     }
     std::sort(serials.begin(), serials.end());

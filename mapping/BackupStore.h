@@ -68,6 +68,8 @@ public:
                                 std::string_view reason);
     // The time and reason a name of fileName's form stands for; empty for any other name.
     static std::optional<BackupEntry> parseFileName(const std::string& name);
+    // A serial number written in decimal digits, as the folders are named and users type it.
+    static std::optional<std::uint32_t> parseSerial(std::string_view text);
 
 private:
     void prune(const std::filesystem::path& folder) const;

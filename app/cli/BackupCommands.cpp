@@ -16,15 +16,6 @@
 namespace Corvane::cli {
 namespace {
 
-std::optional<std::uint32_t> parseSerial(const std::string& text) {
-    if (text.empty() || text.size() > 10 ||
-        text.find_first_not_of("0123456789") != std::string::npos) {
-        return std::nullopt;
-    }
-    const unsigned long long value = std::stoull(text);
-    return value <= UINT32_MAX ? std::optional(static_cast<std::uint32_t>(value)) : std::nullopt;
-}
-
 std::optional<TarnConfig> readFile(Session& s, const std::string& path) {
     TarnConfig file(s.locale);
     try {
@@ -106,7 +97,9 @@ void describeBackupCommands(CLI::App& app, CLI::App& load, BackupChoices& c) {
     c.backups->add_option("SERIAL", c.serial, "A unit's serial number, as info shows it")
         ->check(CLI::Validator(
             [](std::string& text) {
-                return parseSerial(text) ? std::string() : "SERIAL is a decimal number: " + text;
+                return mapping::BackupStore::parseSerial(text)
+                           ? std::string()
+                           : "SERIAL is a decimal number: " + text;
             },
             "NUMBER"));
 }
@@ -116,7 +109,8 @@ std::optional<int> runBackupCommands(Session& s, const BackupChoices& c, UnitOpe
         return runDiff(s, c.diffFiles, openUnit, c.json);
     }
     if (c.backups != nullptr && c.backups->parsed()) {
-        return runBackups(s, c.serial.empty() ? std::nullopt : parseSerial(c.serial));
+        return runBackups(s, c.serial.empty() ? std::nullopt
+                                              : mapping::BackupStore::parseSerial(c.serial));
     }
     return std::nullopt;
 }
